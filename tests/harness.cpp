@@ -1,0 +1,223 @@
+// Spawning, tracing and the escaped text of case files.
+#include "harness.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+std::string tool_path(const std::string &tool) { return std::string(KAVRO_BIN_DIR) + "/" + tool; }
+
+static int64_t now_ms()
+{
+	timespec ts;
+	clock_gettime(CLOCK_MONOTONIC, &ts);
+	return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+Result run_cmd(const std::vector<std::string> &argv, const std::string &in, int timeout_ms,
+	    const std::string &cwd)
+{
+	int pin[2], pout[2], perr[2];
+	if (pipe2(pin, O_CLOEXEC) || pipe2(pout, O_CLOEXEC) || pipe2(perr, O_CLOEXEC))
+		abort();
+	signal(SIGPIPE, SIG_IGN);
+	pid_t pid = fork();
+	if (pid == 0) {
+		dup2(pin[0], 0);
+		dup2(pout[1], 1);
+		dup2(perr[1], 2);
+		signal(SIGPIPE, SIG_DFL);
+		if (!cwd.empty() && chdir(cwd.c_str()))
+			_exit(126);
+		std::vector<char *> v;
+		for (auto &a : argv)
+			v.push_back(const_cast<char *>(a.c_str()));
+		v.push_back(nullptr);
+		execvp(v[0], v.data());
+		_exit(127);
+	}
+	close(pin[0]);
+	close(pout[1]);
+	close(perr[1]);
+	fcntl(pin[1], F_SETFL, O_NONBLOCK);
+	Result r;
+	size_t fed = 0;
+	int infd = pin[1];
+	if (in.empty()) {
+		close(infd);
+		infd = -1;
+	}
+	int64_t deadline = now_ms() + timeout_ms;
+	bool out_open = true, err_open = true;
+	char buf[65536];
+	while (out_open || err_open) {
+		pollfd fds[3] = {{pout[0], POLLIN, 0}, {perr[0], POLLIN, 0}, {infd, POLLOUT, 0}};
+		if (!out_open)
+			fds[0].fd = -1;
+		if (!err_open)
+			fds[1].fd = -1;
+		int64_t left = deadline - now_ms();
+		if (left <= 0 || poll(fds, 3, int(left)) == 0) {
+			r.timed_out = true;
+			kill(pid, SIGKILL);
+			break;
+		}
+		for (int i = 0; i < 2; i++) {
+			if (!fds[i].revents)
+				continue;
+			ssize_t n = read(fds[i].fd, buf, sizeof buf);
+			if (n <= 0)
+				(i ? err_open : out_open) = false;
+			else
+				(i ? r.err : r.out).append(buf, size_t(n));
+		}
+		if (infd >= 0 && fds[2].revents) {
+			ssize_t n = write(infd, in.data() + fed, in.size() - fed);
+			if (n > 0)
+				fed += size_t(n);
+			if (n < 0 || fed == in.size()) {
+				close(infd);
+				infd = -1;
+			}
+		}
+	}
+	if (infd >= 0)
+		close(infd);
+	close(pout[0]);
+	close(perr[0]);
+	int st = 0;
+	waitpid(pid, &st, 0);
+	r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+	return r;
+}
+
+Result run_tool(const std::string &tool, const std::vector<std::string> &args, const std::string &in,
+	     int timeout_ms)
+{
+	std::vector<std::string> argv{tool_path(tool)};
+	argv.insert(argv.end(), args.begin(), args.end());
+	return run_cmd(argv, in, timeout_ms);
+}
+
+// strace -e raw=all prints every argument as a hex number, which is easy to split.
+static Syscall parse_trace_line(const std::string &line)
+{
+	Syscall c;
+	size_t open = line.find('(');
+	size_t eq = line.rfind(" = ");
+	size_t close = eq == std::string::npos ? eq : line.rfind(')', eq);
+	if (open == std::string::npos || close == std::string::npos) {
+		c.name = line;
+		return c;
+	}
+	c.name = line.substr(0, open);
+	std::stringstream args(line.substr(open + 1, close - open - 1));
+	std::string a;
+	while (std::getline(args, a, ','))
+		c.args.push_back(strtoull(a.c_str(), nullptr, 16));
+	c.ret = int64_t(strtoull(line.c_str() + eq + 3, nullptr, 16));
+	return c;
+}
+
+Result run_traced(const std::string &tool, const std::vector<std::string> &args,
+	       std::vector<Syscall> &calls, const std::string &in, int timeout_ms,
+	       const std::string &cwd)
+{
+	std::string log = temp_dir() + "/trace";
+	std::vector<std::string> argv{"strace", "-qq", "-e", "raw=all", "-e", "signal=none",
+				      "-o", log, "--", tool_path(tool)};
+	argv.insert(argv.end(), args.begin(), args.end());
+	Result r = run_cmd(argv, in, timeout_ms, cwd);
+	calls.clear();
+	std::ifstream f(log);
+	std::string line;
+	while (std::getline(f, line))
+		if (line.rfind("execve(", 0) != 0 && line.rfind("+++", 0) != 0)
+			calls.push_back(parse_trace_line(line));
+	return r;
+}
+
+std::vector<std::string> write_sizes(const std::vector<Syscall> &calls)
+{
+	std::vector<std::string> w;
+	for (auto &c : calls) {
+		if (c.name != "write" || c.args.size() != 3)
+			continue;
+		std::string n = std::to_string(c.args[2]);
+		w.push_back(c.args[0] == 1 ? n : std::to_string(c.args[0]) + ":" + n);
+	}
+	return w;
+}
+
+std::string unescape(const std::string &s)
+{
+	std::string r;
+	for (size_t i = 0; i < s.size(); i++) {
+		if (s[i] != '\\' || i + 1 == s.size()) {
+			r += s[i];
+			continue;
+		}
+		char c = s[++i];
+		switch (c) {
+		case 'n': r += '\n'; break;
+		case 't': r += '\t'; break;
+		case 'r': r += '\r'; break;
+		case '0': r += '\0'; break;
+		case 's': r += ' '; break;
+		case 'x':
+			r += char(strtoul(s.substr(i + 1, 2).c_str(), nullptr, 16));
+			i += 2;
+			break;
+		default: r += c;
+		}
+	}
+	return r;
+}
+
+std::string escape(const std::string &s)
+{
+	std::string r;
+	char hex[8];
+	for (unsigned char c : s) {
+		if (c == '\n')
+			r += "\\n";
+		else if (c == '\\' || c == '|')
+			r += std::string("\\") + char(c);
+		else if (c < 0x20 || c >= 0x7f) {
+			snprintf(hex, sizeof hex, "\\x%02x", c);
+			r += hex;
+		} else
+			r += char(c);
+	}
+	return r;
+}
+
+bool have_peer(const std::string &program)
+{
+	std::string cmd = "command -v " + program + " >/dev/null 2>&1 || test -x /usr/sbin/" + program;
+	return system(cmd.c_str()) == 0;
+}
+
+static std::vector<std::string> temp_dirs;
+
+std::string temp_dir()
+{
+	char tmpl[] = "/tmp/kavro-test-XXXXXX";
+	if (!mkdtemp(tmpl))
+		abort();
+	if (temp_dirs.empty())
+		atexit([] {
+			for (auto &d : temp_dirs)
+				system(("rm -rf " + d).c_str());
+		});
+	temp_dirs.push_back(tmpl);
+	return tmpl;
+}

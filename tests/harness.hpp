@@ -1,0 +1,55 @@
+// Test harness shared by every suite: spawn a built tool (or any command) with
+// arguments and standard input, bounded by a timeout, and capture what it did.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Result {
+	std::string out, err;
+	int status = -1;        // exit status, or -1 when killed by a signal or the timeout
+	bool timed_out = false;
+};
+
+struct Syscall {
+	std::string name;
+	std::vector<uint64_t> args;
+	int64_t ret = 0;
+};
+
+// Path of a built tool: build/bin/NAME.
+std::string tool_path(const std::string &tool);
+
+// Runs argv[0] with the rest as arguments; stdin is fed and closed; killed after
+// timeout_ms. cwd, when given, is the child's working directory.
+Result run_cmd(const std::vector<std::string> &argv, const std::string &in = "",
+	    int timeout_ms = 20000, const std::string &cwd = "");
+
+Result run_tool(const std::string &tool, const std::vector<std::string> &args,
+	     const std::string &in = "", int timeout_ms = 20000);
+
+// Runs a tool under strace and returns its system calls (execve excluded) in order.
+Result run_traced(const std::string &tool, const std::vector<std::string> &args,
+	       std::vector<Syscall> &calls, const std::string &in = "",
+	       int timeout_ms = 20000, const std::string &cwd = "");
+
+// The write calls of a trace, as "LEN" for descriptor 1 and "FD:LEN" otherwise.
+std::vector<std::string> write_sizes(const std::vector<Syscall> &calls);
+
+// Escaped text of the case files: \n \t \r \0 \\ \| \s (space) \xHH.
+std::string unescape(const std::string &s);
+std::string escape(const std::string &s);
+
+// A real peer (unbound, nginx) missing: skipped locally, a failure in CI.
+bool have_peer(const std::string &program);
+#define REQUIRE_PEER(prog)                                                        \
+	do {                                                                      \
+		if (!have_peer(prog)) {                                           \
+			if (getenv("CI"))                                         \
+				FAIL() << prog " is required in CI";              \
+			GTEST_SKIP() << prog " is not installed";                 \
+		}                                                                 \
+	} while (0)
+
+// A fresh temporary folder, removed at exit of the test program.
+std::string temp_dir();

@@ -1,0 +1,1 @@
+kavro_unit(printf_unit printf_unit.cpp printf_core)
