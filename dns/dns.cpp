@@ -1,0 +1,142 @@
+// DNS messages (RFC 1035): queries with the fixed ID 0x4433 and RD set, one question,
+// no EDNS; replies read only within the bytes actually received.
+#include "dns/dns.hpp"
+#include "common/sys.hpp"
+
+uint8_t qwire[qwire_size];
+uint8_t pkt[pkt_size];
+uint8_t rpkt[rpkt_size];
+
+// KAVRO_RESOLVER ("a.b.c.d") is turned into four octets at compile time.
+struct octets {
+	uint8_t b[4];
+};
+
+static consteval octets parse_resolver(const char *s)
+{
+	octets o{};
+	for (int k = 0; k < 4; k++) {
+		unsigned v = 0;
+		for (; *s >= '0' && *s <= '9'; s++)
+			v = v * 10 + unsigned(*s - '0');
+		if (v > 255 || (k < 3 && *s != '.') || (k == 3 && *s))
+			throw "KAVRO_RESOLVER must be a dotted IPv4 address";
+		o.b[k] = uint8_t(v);
+		if (*s)
+			s++;
+	}
+	return o;
+}
+
+static constexpr octets resolver = parse_resolver(KAVRO_RESOLVER);
+const uint8_t ns_def[4] = {resolver.b[0], resolver.b[1], resolver.b[2], resolver.b[3]};
+
+static constexpr uint16_t dns_port = 53;
+static constexpr int wait_seconds = 5;
+static constexpr int sends = 2;
+static constexpr long eagain = -11;
+
+size_t encode_qname(const char *name)
+{
+	size_t len = 0;
+	while (len <= max_name_text && name[len])
+		len++;
+	if (len > max_name_text)
+		return 0;
+	size_t n = 0;
+	// "" and "." are the root; a final dot ends the name and adds nothing.
+	for (size_t i = len == 1 && name[0] == '.' ? 1 : 0; i < len; i++) {
+		size_t start = i;
+		while (i < len && name[i] != '.')
+			i++;
+		size_t label = i - start;
+		if (label == 0 || label > max_label || n + label + 2 > max_wire)
+			return 0;
+		qwire[n++] = uint8_t(label);
+		for (size_t k = start; k < i; k++)
+			qwire[n++] = uint8_t(name[k]);
+	}
+	qwire[n++] = 0;
+	return n;
+}
+
+size_t build_query(size_t n, uint16_t qtype)
+{
+	static constexpr uint8_t header[12] = {0x44, 0x33, 0x01, 0x00, 0x00, 0x01};
+	for (size_t i = 0; i < sizeof header; i++)
+		pkt[i] = header[i];
+	for (size_t i = 0; i < n; i++)
+		pkt[12 + i] = qwire[i];
+	pkt[12 + n] = uint8_t(qtype >> 8);
+	pkt[13 + n] = uint8_t(qtype);
+	pkt[14 + n] = 0;
+	pkt[15 + n] = 1;
+	return n + 16;
+}
+
+// The socket is connected, so the kernel drops datagrams from anyone but the
+// resolver's address and port, and an ICMP error fails the receive at once.
+size_t do_udp(const uint8_t ip[4], size_t qlen)
+{
+	long fd = sys::socket(sys::af_inet, sys::sock_dgram, 0);
+	if (fd < 0)
+		return 0;
+	uint8_t sa[16] = {sys::af_inet, 0, dns_port >> 8, dns_port & 0xff, ip[0], ip[1], ip[2], ip[3]};
+	long timeout[2] = {wait_seconds, 0};
+	long got = -1;
+	if (sys::connect(int(fd), sa, sizeof sa) == 0 &&
+	    sys::setsockopt(int(fd), sys::sol_socket, sys::so_rcvtimeo, timeout, sizeof timeout) == 0) {
+		for (int i = 0; i < sends; i++) {
+			if (sys::sendto(int(fd), pkt, qlen, 0, nullptr, 0) < 0)
+				break;
+			got = sys::recvfrom(int(fd), rpkt, rpkt_size, 0, nullptr, nullptr);
+			if (got != eagain)
+				break;
+		}
+	}
+	sys::close(int(fd));
+	return got > 0 ? size_t(got) : 0;
+}
+
+bool get_u16(size_t len, size_t off, uint16_t &v)
+{
+	if (off + 2 > len)
+		return false;
+	v = uint16_t(rpkt[off] << 8 | rpkt[off + 1]);
+	return true;
+}
+
+bool skip_name(size_t len, size_t &off)
+{
+	for (size_t i = off; i < len; i += 1 + rpkt[i]) {
+		if (rpkt[i] == 0) {
+			off = i + 1;
+			return true;
+		}
+		if (rpkt[i] >= 0xc0) {
+			off = i + 2;
+			return off <= len;
+		}
+	}
+	return false;
+}
+
+size_t answer_start(size_t len)
+{
+	size_t off = 12;
+	if (len < off || !skip_name(len, off) || off + 4 > len)
+		return 0;
+	return off + 4;
+}
+
+bool next_record(size_t len, size_t &off, record &r)
+{
+	size_t at = off;
+	if (!skip_name(len, at) || !get_u16(len, at, r.type) || !get_u16(len, at + 8, r.rdlength))
+		return false;
+	r.rdata = at + 10;
+	if (r.rdata + r.rdlength > len)
+		return false;
+	off = r.rdata + r.rdlength;
+	return true;
+}
