@@ -1,0 +1,89 @@
+// The pkill directory walk over arbitrary getdents64 batches and comm contents. Input:
+// a flags byte (bit 0: every signal is refused, bit 1: signal 9), a length byte and
+// that many bytes of NAME, a length byte and that many bytes of comm (255: the comm
+// file cannot be read), then the listing, walked in batches of at most 8192 bytes as
+// the tool reads it. The fake system checks every signal the walk tries to send.
+#include "fuzz.hpp"
+#include "pkill/scan.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+static constexpr uint64_t our_pid = 4242;
+static constexpr size_t batch_max = 8192;
+static std::string name_now, comm_now;
+static bool comm_fails, refuse;
+static uint64_t last_read_pid;
+
+long read_comm(const char *file, char *buf, size_t max)
+{
+	size_t len = strlen(file);
+	if (max != comm_read_max || len >= path_size || len < 12 || memcmp(file, "/proc/", 6) ||
+	    memcmp(file + len - 5, "/comm", 5))
+		abort();
+	// Remember which process this is, saturating as the walk does.
+	uint64_t pid = 0;
+	for (size_t i = 6; i < len - 5; i++) {
+		if (file[i] < '0' || file[i] > '9')
+			abort();
+		if (pid <= 0x7fffffff)
+			pid = pid * 10 + uint64_t(file[i] - '0');
+	}
+	last_read_pid = pid;
+	if (comm_fails)
+		return -13;
+	size_t n = std::min(max, comm_now.size());
+	memcpy(buf, comm_now.data(), n);
+	return long(n);
+}
+
+bool send_signal(uint64_t pid, int signo)
+{
+	std::string c = comm_now.substr(0, comm_read_max);
+	if (!c.empty() && c.back() == '\n')
+		c.pop_back();
+	if (pid < 2 || pid > 0x7fffffff || pid == our_pid || pid != last_read_pid || c != name_now ||
+	    c == "tazu" || (signo != 9 && signo != 15))
+		abort();
+	return !refuse;
+}
+
+// Takes a length byte and that many bytes (fewer when the input ends).
+static std::string take(const uint8_t *&p, const uint8_t *end)
+{
+	if (p == end)
+		return "";
+	size_t want = *p++;
+	size_t n = std::min(want, size_t(end - p));
+	std::string s(reinterpret_cast<const char *>(p), n);
+	p += n;
+	return s;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+	const uint8_t *p = data, *end = data + size;
+	uint8_t flags = p < end ? *p++ : 0;
+	refuse = flags & 1;
+	sig = flags & 2 ? 9 : 15;
+	hit = 0;
+	selfp = our_pid;
+	name_now = take(p, end);
+	bool long_comm = p < end && *p == 255;
+	comm_now = take(p, end);
+	comm_fails = long_comm;
+	if (!set_name(name_now.c_str()))
+		abort();
+	name_now = name_now.c_str();
+	while (p < end) {
+		size_t n = std::min(batch_max, size_t(end - p));
+		std::vector<uint8_t> batch(p, p + n);
+		p += n;
+		if (!walk_batch(batch.data(), n))
+			break;
+	}
+	if (hit && refuse)
+		abort();
+	return 0;
+}

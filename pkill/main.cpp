@@ -1,0 +1,65 @@
+// pkill: sends one signal to every process whose command name is exactly NAME. The
+// entry reads the arguments, lists /proc and supplies the walk with the real system.
+#include "common/entry.hpp"
+#include "common/out.hpp"
+#include "pkill/scan.hpp"
+
+static constexpr char usage_line[] =
+	"usage: pkill [-9|-15] NAME  (protects tazu only \xC2\xB7 rest is yours)\n";
+static_assert(sizeof usage_line - 1 == 66);
+static constexpr char banner[] =
+	"kavro-pkill 1.2 ASM \xC2\xB7 protect tazu only \xC2\xB7 QIRVA tolvak \xC2\xB7 NO children\n";
+static_assert(sizeof banner - 1 == 72);
+
+static constexpr size_t dent_size = 8192;
+static uint8_t dent[dent_size];
+
+long read_comm(const char *file, char *buf, size_t max)
+{
+	long fd = sys::open(file, sys::o_rdonly);
+	if (fd < 0)
+		return fd;
+	long n = sys::read(static_cast<int>(fd), buf, max);
+	sys::close(static_cast<int>(fd));
+	return n;
+}
+
+bool send_signal(uint64_t pid, int signo) { return sys::kill(static_cast<long>(pid), signo) == 0; }
+
+// Lists /proc batch by batch, each batch walked before the next is read.
+static int scan()
+{
+	long fd = sys::open("/proc", sys::o_rdonly | sys::o_directory);
+	if (fd < 0)
+		return 2;
+	long n;
+	while ((n = sys::getdents64(static_cast<int>(fd), dent, dent_size)) > 0 &&
+	       walk_batch(dent, static_cast<size_t>(n)))
+		;
+	sys::close(static_cast<int>(fd));
+	if (n < 0)
+		return 2;
+	return hit ? 0 : 1;
+}
+
+// Options count only before NAME; everything after it is ignored. A NAME too long to
+// hold can match no command name, so the run fails at once without a scan.
+int tool_main(int argc, char **argv)
+{
+	selfp = static_cast<uint64_t>(sys::getpid());
+	for (int i = 0; i < argc; i++) {
+		const char *a = argv[i];
+		if (a[0] != '-')
+			return set_name(a) ? scan() : 1;
+		if (a[1] == 'V') {
+			out_text(1, banner);
+			return 0;
+		}
+		if (str_eq(a, "-9"))
+			sig = 9;
+		else if (str_eq(a, "-15"))
+			sig = 15;
+	}
+	out_text(2, usage_line);
+	return 2;
+}

@@ -1,0 +1,32 @@
+// The process scan of pkill: walking one batch of /proc directory records and
+// examining every process listed in it, signalling those whose command name is NAME.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr size_t name_size = 256;  // NAME and its zero byte
+inline constexpr size_t path_size = 256;  // "/proc/" + process ID + "/comm" and a zero
+inline constexpr size_t comm_size = 256;
+inline constexpr size_t comm_read_max = 200;
+
+extern int sig;          // signal to send
+extern uint8_t hit;      // set once a signal has been delivered
+extern uint64_t selfp;   // our own process ID, never signalled
+extern char path[path_size];
+extern char comm[comm_size];
+
+// Takes NAME; false when it is longer than 255 bytes (then nothing can match).
+bool set_name(const char *arg);
+
+// Walks n bytes of getdents64 records, examining each process the moment it is met.
+// Returns false when a record length of 0 ends the whole scan.
+bool walk_batch(const uint8_t *batch, size_t n);
+
+// The two contacts with the running system, provided by whoever links the walk: the
+// tool's entry does the real system calls, tests and fuzzers bring fakes, so the hosted
+// build of the walk can never signal a real process.
+// read_comm opens path, reads at most max bytes into buf and closes it again; it returns
+// the byte count, or a negative number when the file cannot be opened or read.
+long read_comm(const char *file, char *buf, size_t max);
+// send_signal returns true only when the signal was delivered.
+bool send_signal(uint64_t pid, int signo);
