@@ -69,7 +69,7 @@ inline long addr(const void *p) { return reinterpret_cast<long>(p); }
 
 inline long read(int fd, void *buf, size_t n) { return call3(nr_read, fd, addr(buf), long(n)); }
 inline long write(int fd, const void *buf, size_t n) { return call3(nr_write, fd, addr(buf), long(n)); }
-inline long open(const char *path, int flags) { return call2(nr_open, addr(path), flags); }
+inline long open(const char *path, int flags) { return call3(nr_open, addr(path), flags, 0); }
 inline long close(int fd) { return call1(nr_close, fd); }
 inline long getpid() { return call0(nr_getpid); }
 inline long kill(long pid, int sig) { return call2(nr_kill, pid, sig); }
