@@ -4,8 +4,8 @@
 char url[url_size];
 char host[host_size];
 char path[path_size];
-uint16_t port; // set by every parse, so it can live in zeroed memory
-static bool url_long;
+uint16_t port;        // set by every parse: an initial 80 would cost a page of .data
+static bool url_long; // the argument did not fit url: parse_url refuses it
 
 void copy_url(const char *arg)
 {

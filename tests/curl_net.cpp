@@ -330,22 +330,17 @@ protected:
 		REQUIRE_PEER("nginx");
 		dir = temp_dir();
 		mkdir((dir + "/www").c_str(), 0755);
-		std::ofstream(dir + "/nginx.conf") << "daemon off;\nmaster_process off;\npid " << dir
-						   << "/nginx.pid;\nerror_log " << dir << "/error.log;\n"
-						   << "events { worker_connections 16; }\nhttp {\n"
-						   << "  access_log " << dir << "/access.log;\n"
-						   << "  client_body_temp_path " << dir << ";\n"
-						   << "  proxy_temp_path " << dir << ";\n"
-						   << "  fastcgi_temp_path " << dir << ";\n"
-						   << "  uwsgi_temp_path " << dir << ";\n"
-						   << "  scgi_temp_path " << dir << ";\n"
-						   << "  server { listen 127.0.0.1:8080; root " << dir << "/www; }\n}\n";
+		std::ofstream(dir + "/nginx.conf")
+			<< "daemon off; master_process off; pid " << dir << "/nginx.pid; error_log " << dir
+			<< "/error.log;\nevents { worker_connections 16; }\nhttp { access_log " << dir
+			<< "/access.log; client_body_temp_path " << dir << "; proxy_temp_path " << dir
+			<< "; fastcgi_temp_path " << dir << "; uwsgi_temp_path " << dir << "; scgi_temp_path "
+			<< dir << ";\n  server { listen 127.0.0.1:8080; root " << dir << "/www; } }\n";
+		std::string conf = dir + "/nginx.conf", log = dir + "/error.log";
 		pid = fork();
 		if (pid == 0) {
-			execlp("nginx", "nginx", "-p", dir.c_str(), "-c", (dir + "/nginx.conf").c_str(), "-e",
-			       (dir + "/error.log").c_str(), nullptr);
-			execl("/usr/sbin/nginx", "nginx", "-p", dir.c_str(), "-c", (dir + "/nginx.conf").c_str(),
-			      "-e", (dir + "/error.log").c_str(), nullptr);
+			for (auto prog : {"nginx", "/usr/sbin/nginx"})
+				execlp(prog, "nginx", "-p", dir.c_str(), "-c", conf.c_str(), "-e", log.c_str(), nullptr);
 			_exit(127);
 		}
 		ASSERT_TRUE(listening()) << "nginx did not start; see " << dir << "/error.log";
