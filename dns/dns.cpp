@@ -12,6 +12,10 @@ struct octets {
 	uint8_t b[4];
 };
 
+// Not constexpr: reaching a call to it during constant evaluation stops the build
+// (a throw would do the same, but the tools are built without exceptions).
+void kavro_resolver_must_be_a_dotted_ipv4_address();
+
 static consteval octets parse_resolver(const char *s)
 {
 	octets o{};
@@ -20,7 +24,7 @@ static consteval octets parse_resolver(const char *s)
 		for (; *s >= '0' && *s <= '9'; s++)
 			v = v * 10 + unsigned(*s - '0');
 		if (v > 255 || (k < 3 && *s != '.') || (k == 3 && *s))
-			throw "KAVRO_RESOLVER must be a dotted IPv4 address";
+			kavro_resolver_must_be_a_dotted_ipv4_address();
 		o.b[k] = uint8_t(v);
 		if (*s)
 			s++;

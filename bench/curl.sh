@@ -1,0 +1,119 @@
+# curl's rows for bench/run: a small fetch (the usual columns and its system calls),
+# the throughput of a 1 GiB loopback download against a plain read/write copy of the
+# same stream with the same 64 KiB buffer, and peak memory for 1 GiB against 1 MiB.
+# Everything runs inside tests/ns-run: nginx serves the files, a few lines of python3
+# answer every A query with 127.0.0.1 on the compiled-in resolver's address.
+# (Heredocs are tab-stripped: python nesting is indented with spaces.)
+# Sourced by bench/run (needs nginx, python3, gcc besides bench/lib.sh's tools).
+
+if [ -z "${CURL_BENCH_INSIDE:-}" ]; then
+	CURL_BENCH_INSIDE=1 "$KAVRO_SRC/tests/ns-run" bash -c \
+		'set -eu; . "$KAVRO_SRC/bench/lib.sh"; . "$KAVRO_SRC/bench/curl.sh"'
+else
+	cb=$BENCH_WORK/curl
+	mkdir -p "$cb/www"
+	head -c 1024 /dev/urandom | base64 -w 76 >"$cb/www/small.txt"
+	truncate -s 1M "$cb/www/1m.bin"
+	truncate -s 1G "$cb/www/1g.bin"
+	cat >"$cb/nginx.conf" <<-CONF
+		daemon off; master_process off; pid $cb/nginx.pid; error_log $cb/error.log;
+		events { worker_connections 16; }
+		http {
+			access_log off; sendfile on;
+			client_body_temp_path $cb; proxy_temp_path $cb; fastcgi_temp_path $cb;
+			uwsgi_temp_path $cb; scgi_temp_path $cb;
+			server { listen 127.0.0.1:8080; root $cb/www; }
+		}
+	CONF
+	nginx -p "$cb" -c "$cb/nginx.conf" -e "$cb/error.log" &
+	# Replies come from the address each query was sent to, as a resolver's would.
+	python3 - <<-'PY' &
+		import socket
+		s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+		s.setsockopt(socket.IPPROTO_IP, 8, 1)  # IP_PKTINFO
+		s.bind(("0.0.0.0", 53))
+		a_127 = bytes.fromhex("c00c000100010000003c00047f000001")
+		while True:
+		    q, anc, _, peer = s.recvmsg(512, 256)
+		    r = q[:2] + b"\x81\x80" + q[4:6] + b"\x00\x01\x00\x00\x00\x00" + q[12:] + a_127
+		    s.sendmsg([r], [(l, t, bytes(4) + d[8:12] + bytes(4)) for l, t, d in anc], 0, peer)
+	PY
+	trap 'kill $(jobs -p) 2>/dev/null' EXIT
+	url=http://bench.test:8080
+	for _ in $(seq 500); do # until both servers answer
+		"$BIN/curl" "$url/small.txt" >/dev/null 2>&1 && break
+		sleep 0.01
+	done
+	cat >"$cb/copy.c" <<-'C'
+		/* copy IP PORT PATH HOST: the same request, then a plain read/write loop. */
+		#include <arpa/inet.h>
+		#include <stdio.h>
+		#include <stdlib.h>
+		#include <unistd.h>
+		static char buf[65536];
+		int main(int argc, char **argv)
+		{
+			struct sockaddr_in sa = {.sin_family = AF_INET, .sin_port = htons(atoi(argv[2]))};
+			char req[2048];
+			int s = socket(AF_INET, SOCK_STREAM, 0), n;
+			ssize_t r;
+			if (argc != 5 || inet_pton(AF_INET, argv[1], &sa.sin_addr) != 1 ||
+			    connect(s, (struct sockaddr *)&sa, sizeof sa))
+				return 1;
+			n = snprintf(req, sizeof req, "GET %s HTTP/1.0\r\nHost: %s\r\nConnection: close\r\n\r\n",
+				     argv[3], argv[4]);
+			write(s, req, n);
+			while ((r = read(s, buf, sizeof buf)) > 0)
+				write(1, buf, r);
+			return r < 0;
+		}
+	C
+	gcc -O2 -static -w -o "$cb/copy" "$cb/copy.c"
+	row curl "fetch of $(stat -c %s "$cb/www/small.txt") B" "$url/small.txt"
+	strace -qq -o "$cb/trace" "$BIN/curl" "$url/small.txt" >/dev/null
+	calls=$(grep -v -E '^(execve|\+\+\+)' "$cb/trace" | sed 's/(.*//' | paste -sd ' ')
+	echo "| curl | system calls of that fetch | | $(wc -w <<<"$calls"): $calls | | | |"
+	# Alternating runs, medians: the machine's load drifts less between neighbours.
+	python3 - "${CURL_RUNS:-11}" "$cb/copy 127.0.0.1 8080 /1g.bin bench.test" "$BIN/curl $url/1g.bin" <<-'PY'
+		import statistics, subprocess, sys, time
+		runs, cmds = int(sys.argv[1]), [c.split() for c in sys.argv[2:]]
+		times = [[], []]
+		for i in range(runs + 1):
+		    for k, cmd in enumerate(cmds):
+		        t = time.perf_counter()
+		        subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
+		        if i:  # the first round warms the page cache
+		            times[k].append(time.perf_counter() - t)
+		copy, tool = (statistics.median(t) for t in times)
+		print("| curl | 1 GiB loopback download vs plain 64 KiB read/write copy | | | | "
+		      "%.2fx throughput (%.0f vs %.0f MiB/s) | |" % (copy / tool, 1024 / tool, 1024 / copy))
+	PY
+	# ru_maxrss (peak_rss) comes from the kernel's batched per-CPU page counters and
+	# misses up to a few hundred KiB on a process this small; the page tables do not.
+	# The tool never unmaps anything, so its resident set at the final close, held
+	# open by strace for a moment, is its peak. (Whether the arguments straddle a page
+	# boundary of the randomly placed stack moves it by 4 KiB from run to run.)
+	rss_at_end() {
+		strace -qq -o /dev/null -e trace=close -e inject=close:delay_enter=300000:when=2 \
+			"$BIN/curl" "$url/$1" >/dev/null &
+		local tracer=$! state=R kid k v peak=0
+		while [ "$state" != Z ] && read -r _ _ state _ 2>/dev/null <"/proc/$tracer/stat"; do
+			# strace forks short-lived probes first; only the child that became curl
+			# counts. (The children file has no final newline, so read "fails".)
+			kid=
+			read -r kid _ 2>/dev/null <"/proc/$tracer/task/$tracer/children" || [ -n "$kid" ] || continue
+			read -r k 2>/dev/null <"/proc/$kid/comm" && [ "$k" = curl ] || continue
+			while read -r k v _; do
+				[ "$k" = Rss: ] && [ "$v" -gt "$peak" ] && peak=$v
+			done 2>/dev/null <"/proc/$kid/smaps_rollup" || true
+		done
+		wait "$tracer"
+		echo "$peak"
+	}
+	rss_of() {
+		"$BENCH_WORK/rss" "$BIN/curl" "$url/$1" 2>/dev/null | tail -c 16 | tr -cd '0-9'
+	}
+	peak_rss "$(floor_bin)" >/dev/null # builds the spawner
+	echo "| curl | peak RSS, 1 GiB vs 1 MiB download | | | | |" \
+		"$(rss_at_end 1g.bin) vs $(rss_at_end 1m.bin) (page tables); ru_maxrss $(rss_of 1g.bin) vs $(rss_of 1m.bin) |"
+fi

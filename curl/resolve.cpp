@@ -1,0 +1,33 @@
+// Host resolution over the shared DNS module; only the walk over the answers is ours.
+#include "curl/resolve.hpp"
+#include "dns/dns.hpp"
+
+uint8_t ip[4];
+
+static constexpr uint16_t type_a = 1;
+static constexpr size_t ancount_at = 6;
+
+// The reply's ID, flags and RCODE are not looked at: the connected socket already
+// takes only the resolver's datagrams, and any A record it sends is its answer.
+bool first_a(size_t len)
+{
+	size_t off = answer_start(len);
+	uint16_t count = 0;
+	if (!off || !get_u16(len, ancount_at, count))
+		return false;
+	record r;
+	for (; count && next_record(len, off, r); count--) {
+		if (r.type == type_a && r.rdlength == sizeof ip) {
+			for (size_t i = 0; i < sizeof ip; i++)
+				ip[i] = rpkt[r.rdata + i];
+			return true;
+		}
+	}
+	return false;
+}
+
+bool dns_a(const char *name)
+{
+	size_t n = encode_qname(name);
+	return n && first_a(do_udp(ns_def, build_query(n, type_a)));
+}

@@ -1,0 +1,2 @@
+kavro_unit(curl_unit curl_unit.cpp curl_core)
+kavro_e2e(curl_net curl_net.cpp netns curl_core)
