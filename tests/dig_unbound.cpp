@@ -13,6 +13,7 @@ static const char config[] = R"(server:
 	interface: 0.0.0.0
 	port: 53
 	verbosity: 0
+	rrset-roundrobin: no
 	do-daemonize: no
 	username: ""
 	chroot: ""
