@@ -7,14 +7,14 @@ uint8_t qwire[qwire_size];
 uint8_t pkt[pkt_size];
 uint8_t rpkt[rpkt_size];
 
-// KAVRO_RESOLVER ("a.b.c.d") is turned into four octets at compile time.
+// KAVRO_RESOLVER ("a.b.c.d") is turned into four octets at compile time. A malformed
+// value calls the function below, which is not constexpr: the build stops with its
+// name in the message (the tools are built without exceptions, so no throw).
+static void KAVRO_RESOLVER_must_be_a_dotted_IPv4_address() {}
+
 struct octets {
 	uint8_t b[4];
 };
-
-// Not constexpr: reaching a call to it during constant evaluation stops the build
-// (a throw would do the same, but the tools are built without exceptions).
-void kavro_resolver_must_be_a_dotted_ipv4_address();
 
 static consteval octets parse_resolver(const char *s)
 {
@@ -24,7 +24,7 @@ static consteval octets parse_resolver(const char *s)
 		for (; *s >= '0' && *s <= '9'; s++)
 			v = v * 10 + unsigned(*s - '0');
 		if (v > 255 || (k < 3 && *s != '.') || (k == 3 && *s))
-			kavro_resolver_must_be_a_dotted_ipv4_address();
+			KAVRO_RESOLVER_must_be_a_dotted_IPv4_address();
 		o.b[k] = uint8_t(v);
 		if (*s)
 			s++;
