@@ -88,32 +88,6 @@ else
 		print("| curl | 1 GiB loopback download vs plain 64 KiB read/write copy | | | | "
 		      "%.2fx throughput (%.0f vs %.0f MiB/s) | |" % (copy / tool, 1024 / tool, 1024 / copy))
 	PY
-	# ru_maxrss (peak_rss) comes from the kernel's batched per-CPU page counters and
-	# misses up to a few hundred KiB on a process this small; the page tables do not.
-	# The tool never unmaps anything, so its resident set at the final close, held
-	# open by strace for a moment, is its peak. (Whether the arguments straddle a page
-	# boundary of the randomly placed stack moves it by 4 KiB from run to run.)
-	rss_at_end() {
-		strace -qq -o /dev/null -e trace=close -e inject=close:delay_enter=300000:when=2 \
-			"$BIN/curl" "$url/$1" >/dev/null &
-		local tracer=$! state=R kid k v peak=0
-		while [ "$state" != Z ] && read -r _ _ state _ 2>/dev/null <"/proc/$tracer/stat"; do
-			# strace forks short-lived probes first; only the child that became curl
-			# counts. (The children file has no final newline, so read "fails".)
-			kid=
-			read -r kid _ 2>/dev/null <"/proc/$tracer/task/$tracer/children" || [ -n "$kid" ] || continue
-			read -r k 2>/dev/null <"/proc/$kid/comm" && [ "$k" = curl ] || continue
-			while read -r k v _; do
-				[ "$k" = Rss: ] && [ "$v" -gt "$peak" ] && peak=$v
-			done 2>/dev/null <"/proc/$kid/smaps_rollup" || true
-		done
-		wait "$tracer"
-		echo "$peak"
-	}
-	rss_of() {
-		"$BENCH_WORK/rss" "$BIN/curl" "$url/$1" 2>/dev/null | tail -c 16 | tr -cd '0-9'
-	}
-	peak_rss "$(floor_bin)" >/dev/null # builds the spawner
 	echo "| curl | peak RSS, 1 GiB vs 1 MiB download | | | | |" \
-		"$(rss_at_end 1g.bin) vs $(rss_at_end 1m.bin) (page tables); ru_maxrss $(rss_of 1g.bin) vs $(rss_of 1m.bin) |"
+		"$(peak_rss "$BIN/curl" "$url/1g.bin") vs $(peak_rss "$BIN/curl" "$url/1m.bin") |"
 fi
