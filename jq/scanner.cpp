@@ -6,6 +6,50 @@
 
 const char *jend;
 
+// Byte classes: one bit per scan loop, set for the bytes that end that loop's run of
+// ordinary bytes. The zero byte has every bit, which is what lets pass_until run
+// without an end check.
+enum : uint8_t {
+	stop_str = 1, stop_obj = 2, stop_arr = 4, stop_scalar = 8, stop_name = 16, stop_ws = 32,
+};
+
+struct byte_classes {
+	uint8_t of[256];
+};
+
+static constexpr void mark(byte_classes &t, const char *bytes, uint8_t bit)
+{
+	for (; *bytes; bytes++)
+		t.of[static_cast<uint8_t>(*bytes)] |= bit;
+}
+
+static constexpr byte_classes make_classes()
+{
+	byte_classes t{};
+	for (int c = 0; c < 256; c++)
+		t.of[c] = is_ws(static_cast<char>(c)) ? 0 : stop_ws;
+	t.of[0] = 0xff;
+	mark(t, "\"\\", stop_str);
+	mark(t, "\"{}", stop_obj);
+	mark(t, "\"{[]", stop_arr);
+	mark(t, ",}] \n", stop_scalar);
+	mark(t, "\"", stop_name);
+	return t;
+}
+
+static constexpr byte_classes classes = make_classes();
+
+// Moves p to the first byte whose class has a stop bit. Only the start is checked
+// against the end of text: from a position before it, the zero byte that stands at the
+// end stops the loop, so no byte at or past it is passed or read beyond.
+[[gnu::always_inline]] static inline const char *pass_until(const char *p, uint8_t stop)
+{
+	if (p < jend)
+		while (!(classes.of[static_cast<uint8_t>(*p)] & stop))
+			p++;
+	return p;
+}
+
 const char *pass_escape(const char *p)
 {
 	if (!at(++p))
@@ -13,27 +57,16 @@ const char *pass_escape(const char *p)
 	return p + 1;
 }
 
-const char *skip_ws(const char *p)
-{
-	while (is_ws(at(p)))
-		p++;
-	return p;
-}
+const char *skip_ws(const char *p) { return pass_until(p, stop_ws); }
 
 // p is at the opening double quote. An unterminated string runs to the end of text.
-static const char *skip_string(const char *p)
+[[gnu::always_inline]] static inline const char *skip_string(const char *p)
 {
-	for (p++;;) {
+	for (p++;; p = pass_escape(p)) {
+		p = pass_until(p, stop_str);
 		char c = at(p);
-		if (!c)
-			return p;
-		if (c == '\\') {
-			p = pass_escape(p);
-			continue;
-		}
-		p++;
-		if (c == '"')
-			return p;
+		if (c != '\\')
+			return c ? p + 1 : p;
 	}
 }
 
@@ -42,6 +75,7 @@ static const char *skip_object(const char *p)
 {
 	uint32_t depth = 1;
 	for (p++;;) {
+		p = pass_until(p, stop_obj);
 		char c = at(p);
 		if (!c)
 			return p;
@@ -52,7 +86,7 @@ static const char *skip_object(const char *p)
 		p++;
 		if (c == '{')
 			depth++;
-		else if (c == '}' && --depth == 0)
+		else if (--depth == 0) // the run's one other stop byte: "}"
 			return p;
 	}
 }
@@ -63,6 +97,7 @@ static const char *skip_array(const char *p)
 {
 	uint32_t depth = 1;
 	for (p++;;) {
+		p = pass_until(p, stop_arr);
 		char c = at(p);
 		if (!c)
 			return p;
@@ -77,17 +112,12 @@ static const char *skip_array(const char *p)
 		p++;
 		if (c == '[')
 			depth++;
-		else if (c == ']' && --depth == 0)
+		else if (--depth == 0) // "]"
 			return p;
 	}
 }
 
-// Tab and carriage return do not end a scalar: they become part of it.
-static bool ends_scalar(char c)
-{
-	return !c || c == ',' || c == '}' || c == ']' || c == ' ' || c == '\n';
-}
-
+// A scalar is whatever stands there; tab and carriage return do not end it.
 const char *skip_value(const char *p)
 {
 	p = skip_ws(p);
@@ -99,9 +129,7 @@ const char *skip_value(const char *p)
 	case '[':
 		return skip_array(p);
 	}
-	while (!ends_scalar(at(p)))
-		p++;
-	return p;
+	return pass_until(p, stop_scalar);
 }
 
 bool streq(span a, span b)
@@ -126,9 +154,9 @@ const char *obj_get_key(const char *p, span key)
 		if (at(p) != '"')
 			return nullptr;
 		span name{++p, 0};
-		for (char c; (c = at(p)) != '"'; p++)
-			if (!c)
-				return nullptr;
+		p = pass_until(p, stop_name);
+		if (at(p) != '"')
+			return nullptr;
 		name.n = size_t(p - name.p);
 		p = skip_ws(p + 1);
 		if (at(p) != ':')

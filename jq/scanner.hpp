@@ -19,7 +19,7 @@ extern const char *jend;
 // Every scan loop runs through it once per byte, so it is always inlined.
 [[gnu::always_inline]] inline char at(const char *p) { return p < jend ? *p : 0; }
 
-[[gnu::always_inline]] inline bool is_ws(char c)
+[[gnu::always_inline]] constexpr bool is_ws(char c)
 {
 	return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
