@@ -12,11 +12,11 @@ struct span {
 };
 
 // Where the text ends: the zero byte after it (or an earlier zero inside it, once a
-// string escape has stepped over that one). Nothing at or past it is ever read.
+// string escape has stepped over that one). No byte past it is ever read.
 extern const char *jend;
 
-// The one bounds check of the scanner: the byte at p, or 0 at and past the end of text.
-// Every scan loop runs through it once per byte, so it is always inlined.
+// The byte at p, or 0 at and past the end of text. With pass_until in scanner.cpp, the
+// only two places that read the text.
 [[gnu::always_inline]] inline char at(const char *p) { return p < jend ? *p : 0; }
 
 [[gnu::always_inline]] constexpr bool is_ws(char c)
