@@ -1,0 +1,132 @@
+// Filter walk and output. Output is not buffered: a span goes out in one write, a raw
+// string one write per byte, each followed by its own newline write.
+#include "jq/filter.hpp"
+#include "common/out.hpp"
+#include "jq/scanner.hpp"
+
+bool flg_r;
+
+static constexpr char jnull[] = "null";
+static constexpr char nl[] = "\n";
+static char cell;
+
+static void putc(char c)
+{
+	cell = c;
+	sys::write(1, &cell, 1);
+}
+
+static void putnl() { out_text(1, nl); }
+
+// The filter is a zero-terminated string of its own, so it is read directly.
+static const char *skip_fws(const char *f)
+{
+	while (is_ws(*f))
+		f++;
+	return f;
+}
+
+static bool ends_key(char c) { return !c || c == '.' || c == '[' || c == ' ' || c == '\t'; }
+
+// A bare key: every byte up to the zero, ".", "[", space or tab, which stays at the
+// cursor. Line feeds, "]" and double quotes belong to the key.
+static span parse_key(const char *&f)
+{
+	span key{f, 0};
+	while (!ends_key(*f))
+		f++;
+	key.n = size_t(f - key.p);
+	return key;
+}
+
+// A quoted key, f just past its opening double quote: bytes up to the next double quote
+// (passed over) or the zero (not passed). No escapes: a backslash is an ordinary byte.
+static span parse_str_key(const char *&f)
+{
+	span key{f, 0};
+	while (*f && *f != '"')
+		f++;
+	key.n = size_t(f - key.p);
+	if (*f)
+		f++;
+	return key;
+}
+
+// Decimal digits, wrapping modulo 2^32; no digits is 0. There is no sign.
+static uint32_t parse_num(const char *&f)
+{
+	uint32_t v = 0;
+	for (; *f >= '0' && *f <= '9'; f++)
+		v = v * 10 + static_cast<uint32_t>(*f - '0');
+	return v;
+}
+
+// A string with -r: its characters, each backslash dropped and the byte after it written
+// as it is. Anything else: its span exactly as in the input, in one write.
+static void emit_value(const char *p)
+{
+	p = skip_ws(p);
+	if (flg_r && at(p) == '"') {
+		for (p++;;) {
+			char c = at(p);
+			if (!c || c == '"')
+				break;
+			if (c == '\\') {
+				c = at(p + 1);
+				p = pass_escape(p);
+			} else {
+				p++;
+			}
+			putc(c);
+		}
+	} else {
+		const char *start = p;
+		p = skip_value(p);
+		out_buf(1, start, size_t(p - start));
+	}
+	putnl();
+}
+
+// A miss ends the walk at once: the rest of the filter is never examined.
+static filt_result miss()
+{
+	out_text(1, jnull);
+	putnl();
+	return filt_result::done;
+}
+
+filt_result apply_filt(const char *json, const char *json_end, const char *f)
+{
+	jend = json_end;
+	const char *p = skip_ws(json);
+	if (*f != '.')
+		return filt_result::malformed;
+	for (f++;;) {
+		f = skip_fws(f);
+		char c = *f;
+		if (!c) {
+			emit_value(p);
+			return filt_result::done;
+		}
+		if (c == '.') {
+			f++;
+			continue;
+		}
+		if (c != '[') {
+			if (!(p = obj_get_key(p, parse_key(f))))
+				return miss();
+			continue;
+		}
+		f = skip_fws(f + 1);
+		if (*f == '"')
+			p = obj_get_key(p, parse_str_key(++f));
+		else
+			p = arr_get(p, parse_num(f));
+		if (!p)
+			return miss();
+		f = skip_fws(f);
+		if (*f != ']')
+			return filt_result::malformed;
+		f++;
+	}
+}

@@ -1,0 +1,13 @@
+// The filter walk: one pass over the filter text, each step moving the JSON cursor to a
+// member or an element, then the selected value (or "null" for a miss) is written.
+#pragma once
+
+// Raw output: a selected string is written as its characters, backslashes dropped.
+extern bool flg_r;
+
+enum class filt_result { done, malformed };
+
+// Walks the zero-terminated filter over the text from json up to json_end (where a zero
+// byte stands). Writes the output only once the walk has ended, so a malformed filter
+// leaves nothing written.
+filt_result apply_filt(const char *json, const char *json_end, const char *filt);

@@ -1,0 +1,143 @@
+// jq end to end where the cases file cannot look: the input cut and the read loop (the
+// read calls themselves), what -V leaves untouched, the filter length limit, and hostile
+// documents that fill the whole buffer.
+#include "harness.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+static constexpr size_t held_max = 262143;
+
+static std::string file_with(const std::string &text)
+{
+	std::string path = temp_dir() + "/doc.json";
+	std::ofstream(path, std::ios::binary) << text;
+	return path;
+}
+
+static std::vector<Syscall> only(const std::vector<Syscall> &calls, const std::string &name)
+{
+	std::vector<Syscall> r;
+	for (auto &c : calls)
+		if (c.name == name)
+			r.push_back(c);
+	return r;
+}
+
+// The sizes each read asked for and got.
+static std::vector<std::pair<uint64_t, int64_t>> reads(const std::vector<Syscall> &calls)
+{
+	std::vector<std::pair<uint64_t, int64_t>> r;
+	for (auto &c : only(calls, "read"))
+		r.emplace_back(c.args[2], c.ret);
+	return r;
+}
+
+using Reads = std::vector<std::pair<uint64_t, int64_t>>;
+
+TEST(JqInput, FileReadLoopAndCut)
+{
+	struct {
+		size_t size;
+		Reads want;
+	} rows[] = {
+		{262139, {{held_max, 262139}, {4, 0}}},
+		{262140, {{held_max, 262140}}},
+		{held_max, {{held_max, held_max}}},
+		{300000, {{held_max, held_max}}},
+	};
+	for (auto &r : rows) {
+		std::string doc = "\"" + std::string(r.size - 1, 'a');
+		std::vector<Syscall> calls;
+		Result res = run_traced("jq", {".", file_with(doc)}, calls);
+		SCOPED_TRACE(r.size);
+		EXPECT_EQ(res.status, 0);
+		EXPECT_EQ(res.out, doc.substr(0, held_max) + "\n");
+		EXPECT_EQ(reads(calls), r.want);
+		ASSERT_EQ(only(calls, "close").size(), 1u);
+		EXPECT_EQ(int64_t(only(calls, "close")[0].args[0]), only(calls, "open").at(0).ret);
+	}
+}
+
+// A pipe gives the text in pieces: each read asks for the room left but the last byte,
+// loading ends once 262,140 bytes are held, and standard input is never closed.
+TEST(JqInput, LongStandardInput)
+{
+	std::string doc = "\"" + std::string(400000, 'b');
+	std::vector<Syscall> calls;
+	Result res = run_traced("jq", {}, calls, doc);
+	EXPECT_EQ(res.status, 0);
+	size_t held = 0;
+	for (auto [asked, got] : reads(calls)) {
+		EXPECT_LT(held, 262140u);
+		EXPECT_EQ(asked, held_max - held);
+		ASSERT_GT(got, 0);
+		held += size_t(got);
+	}
+	EXPECT_GE(held, 262140u);
+	EXPECT_LE(held, held_max);
+	EXPECT_EQ(res.out, doc.substr(0, held) + "\n");
+	EXPECT_TRUE(only(calls, "close").empty());
+	EXPECT_TRUE(only(calls, "open").empty());
+}
+
+TEST(JqInput, VersionTouchesNoInput)
+{
+	std::vector<Syscall> calls;
+	Result res = run_traced("jq", {"-r", "-Vx", ".a", "missing.json"}, calls, "{}");
+	EXPECT_EQ(res.status, 0);
+	EXPECT_EQ(res.out.size(), 93u);
+	ASSERT_EQ(calls.size(), 2u);
+	EXPECT_EQ(write_sizes(calls), std::vector<std::string>{"93"});
+	EXPECT_EQ(calls[1].name, "exit");
+}
+
+// 511 bytes fit the filter buffer with its zero; one more is refused whole, after the
+// input was read, rather than cut into a filter that selects something else.
+TEST(JqInput, FilterLengthLimit)
+{
+	std::string doc = "{\"" + std::string(510, 'k') + "\":1,\"" + std::string(511, 'k') + "\":2}";
+	std::string path = file_with(doc);
+	Result fits = run_tool("jq", {"." + std::string(510, 'k'), path});
+	EXPECT_EQ(fits.status, 0);
+	EXPECT_EQ(fits.out, "1\n");
+	std::vector<Syscall> calls;
+	Result longer = run_traced("jq", {"." + std::string(511, 'k'), path}, calls);
+	EXPECT_EQ(longer.status, 1);
+	EXPECT_EQ(longer.out, "");
+	EXPECT_EQ(reads(calls).size(), 2u);
+	EXPECT_TRUE(write_sizes(calls).empty());
+	Result replaced = run_tool("jq", {"." + std::string(600, 'k'), "." + std::string(510, 'k'), path});
+	EXPECT_EQ(replaced.out, "1\n");
+}
+
+// Documents that fill the buffer with nesting or escapes end promptly with status 0.
+TEST(JqInput, HostileFullDocuments)
+{
+	std::string open(held_max, '['), escapes;
+	while (escapes.size() < 2 * held_max)
+		escapes += "\"\\";
+	struct {
+		std::string doc;
+		std::vector<std::string> args;
+		std::string out;
+	} rows[] = {
+		{open, {"."}, open + "\n"},
+		{open, {".[0]"}, open.substr(1) + "\n"},
+		{open, {".[1]"}, "null\n"},
+		{open, {".a"}, "null\n"},
+		{escapes, {"."}, escapes.substr(0, held_max) + "\n"},
+		{escapes, {"-r", "."}, std::string(held_max / 2, '"') + "\n"},
+		{"[" + escapes, {".[0]"}, escapes.substr(0, held_max - 1) + '\0' + "\n"},
+		{"{" + escapes, {".a"}, "null\n"},
+	};
+	for (auto &r : rows) {
+		auto args = r.args;
+		args.push_back(file_with(r.doc));
+		Result res = run_tool("jq", args, "", 10000);
+		SCOPED_TRACE(r.doc.substr(0, 4) + " " + r.args.back());
+		ASSERT_FALSE(res.timed_out);
+		EXPECT_EQ(res.status, 0);
+		EXPECT_TRUE(res.out == r.out) << res.out.size() << " bytes, want " << r.out.size();
+	}
+}
