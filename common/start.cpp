@@ -11,9 +11,11 @@ asm(".text\n"
     "	and $-16, %rsp\n"
     "	call kavro_start\n");
 
+// A parent may start us with no argument vector at all (argc 0, which kernels before
+// 5.18 allow); then there is no program name to skip, and the tool sees no arguments.
 extern "C" [[noreturn]] __attribute__((used)) void kavro_start(long *sp)
 {
 	int argc = static_cast<int>(sp[0]);
-	char **argv = reinterpret_cast<char **>(sp + 1);
-	sys::exit(tool_main(argc - 1, argv + 1));
+	int skip = argc > 0;
+	sys::exit(tool_main(argc - skip, reinterpret_cast<char **>(sp + 1 + skip)));
 }
