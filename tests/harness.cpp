@@ -93,8 +93,19 @@ Result run_cmd(const std::vector<std::string> &argv, const std::string &in, int 
 		close(infd);
 	close(pout[0]);
 	close(perr[0]);
+	// A child may close its output and still run on: the deadline holds for it too.
 	int st = 0;
-	waitpid(pid, &st, 0);
+	pid_t got = 0;
+	while (!r.timed_out && (got = waitpid(pid, &st, WNOHANG)) == 0) {
+		if (now_ms() < deadline) {
+			usleep(1000);
+			continue;
+		}
+		r.timed_out = true;
+		kill(pid, SIGKILL);
+	}
+	if (got != pid)
+		waitpid(pid, &st, 0);
 	r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 	return r;
 }
