@@ -107,6 +107,9 @@ TEST_P(Cases, Matches)
 	EXPECT_EQ(escape(r.out), escape(c.out));
 	EXPECT_EQ(escape(r.err), escape(c.err));
 	EXPECT_EQ(r.status, c.status);
+	// Every run ends in exit; a trace without it would make the checks below vacuous.
+	ASSERT_FALSE(calls.empty());
+	EXPECT_EQ(calls.back().name, "exit") << "incomplete trace";
 	if (c.check_writes)
 		EXPECT_EQ(write_sizes(calls), c.writes);
 	for (auto &call : calls)
