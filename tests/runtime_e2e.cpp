@@ -41,12 +41,14 @@ static Result run_without_argv(const std::string &tool)
 	}
 	Result r;
 	int st = 0;
-	waitpid(pid, &st, 0); // stopped right after execve
+	waitpid(pid, &st, 0);
 	user_regs_struct regs{};
-	ptrace(PTRACE_GETREGS, pid, nullptr, &regs);
-	// argc becomes 0 and the vector's first slot its terminating null pointer.
-	ptrace(PTRACE_POKEDATA, pid, regs.rsp, nullptr);
-	ptrace(PTRACE_POKEDATA, pid, regs.rsp + 8, nullptr);
+	// Stopped right after execve: argc becomes 0 and the vector's first slot its
+	// terminating null pointer. Without that rewrite the run would prove nothing.
+	bool rewritten = WIFSTOPPED(st) && ptrace(PTRACE_GETREGS, pid, nullptr, &regs) == 0 &&
+			 ptrace(PTRACE_POKEDATA, pid, regs.rsp, nullptr) == 0 &&
+			 ptrace(PTRACE_POKEDATA, pid, regs.rsp + 8, nullptr) == 0;
+	EXPECT_TRUE(rewritten) << "could not rewrite the tool's initial stack";
 	ptrace(PTRACE_DETACH, pid, nullptr, nullptr);
 	waitpid(pid, &st, 0);
 	r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
