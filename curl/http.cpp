@@ -26,17 +26,19 @@ bool http_get(const char *path, const char *host, uint16_t port, const uint8_t i
 	if (fd < 0)
 		return false;
 	uint8_t sa[16] = {sys::af_inet, 0, uint8_t(port >> 8), uint8_t(port), ip[0], ip[1], ip[2], ip[3]};
-	long n = -1;
+	long n = -1, sent = -1;
 	if (sys::connect(int(fd), sa, sizeof sa) == 0) {
 		char *end = put(req, "GET ");
 		end = put(end, path);
 		end = put(end, " HTTP/1.0\r\nHost: ");
 		end = put(end, host);
 		end = put(end, "\r\nConnection: close\r\n\r\n");
-		out_buf(int(fd), req, size_t(end - req));
+		sent = sys::write(int(fd), req, size_t(end - req));
 		while ((n = sys::read(int(fd), buf, buf_size)) > 0)
 			out_buf(1, buf, size_t(n));
 	}
 	sys::close(int(fd));
-	return n == 0;
+	// A reset that reaches us before the request is reported by the write, and the
+	// reads that follow then see an ordinary end: it is a failure all the same.
+	return n == 0 && sent >= 0;
 }

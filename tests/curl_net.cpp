@@ -20,12 +20,14 @@
 
 // A scriptable HTTP server on one address: for each connection it records the request
 // (everything up to the blank line), sends the reply, then closes in order or, with
-// reset, aborts the connection (SO_LINGER 0 sends a reset).
+// reset, aborts the connection (SO_LINGER 0 sends a reset). With early, it answers and
+// resets without waiting for the request.
 class fake_http {
 public:
 	struct script {
 		std::string reply;
 		bool reset = false;
+		bool early = false;
 	};
 
 	fake_http(const std::string &addr, uint16_t port, script s) : act(std::move(s))
@@ -75,7 +77,7 @@ private:
 	{
 		std::string req;
 		char b[4096];
-		while (req.find("\r\n\r\n") == std::string::npos) {
+		while (!act.early && req.find("\r\n\r\n") == std::string::npos) {
 			pollfd p{c, POLLIN, 0};
 			ssize_t n = poll(&p, 1, 5000) == 1 ? read(c, b, sizeof b) : 0;
 			if (n <= 0)
@@ -168,6 +170,7 @@ TEST(Http, Exchanges)
 		{"several MiB", "http://box/big", 80, {big}, 0, big, request_for("/big", "box")},
 		{"close without data", "http://box/", 80, {""}, 0, "", request_for("/", "box")},
 		{"reset mid-body", "http://box/", 80, {part, true}, 1, part, request_for("/", "box")},
+		{"reset before the request", "http://box/", 80, {page404, true, true}, 1, page404, ""},
 		{"port 0", "http://box:/a", 0, {}, 1, "", ""},
 		{"nothing listening", "http://box:8081/a", 0, {}, 1, "", ""},
 	};
@@ -176,7 +179,12 @@ TEST(Http, Exchanges)
 		std::unique_ptr<fake_http> web;
 		if (r.server_port)
 			web = std::make_unique<fake_http>("192.0.2.80", r.server_port, r.script);
-		Result res = run_tool("curl", {"-s", r.url});
+		std::vector<std::string> cmd = {tool_path("curl"), "-s", r.url};
+		// Holding curl between its connect and its request lets the reset arrive first.
+		if (r.script.early)
+			cmd.insert(cmd.begin(), {"strace", "-qq", "-o", "/dev/null", "-e",
+						 "inject=connect:delay_exit=1000000:when=2"});
+		Result res = run_cmd(cmd);
 		EXPECT_EQ(res.status, r.status) << r.why;
 		EXPECT_TRUE(res.out == r.out) << r.why << ": " << res.out.size() << " bytes, want " << r.out.size();
 		EXPECT_EQ(res.err, "") << r.why;
