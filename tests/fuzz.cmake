@@ -13,7 +13,7 @@ if(CLANGXX AND fuzz_targets)
     get_filename_component(name ${src} NAME_WE)
     add_test(NAME fuzz_${name}
         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-run ${PROJECT_SOURCE_DIR}/build-fuzz/fuzz/fuzz_${name}
-                ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name} ${KAVRO_FUZZ_SECONDS})
+                ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name} ${KAVRO_FUZZ_SECONDS} ${KAVRO_CORPORA})
     set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz FIXTURES_REQUIRED fuzzers
         TIMEOUT 300)
   endforeach()

@@ -1,7 +1,5 @@
 # jq: hosted scanner and filter tests (with the public JSON test suite and a differential
 # check against nlohmann-json), and end-to-end runs of the binary.
-set(KAVRO_CORPORA ${PROJECT_SOURCE_DIR}/../shared/corpora CACHE PATH
-    "Folder of the public test corpora (json-test-suite, dns-replies)")
 find_package(nlohmann_json 3 REQUIRED)
 kavro_unit(jq_unit jq_unit.cpp jq_core nlohmann_json::nlohmann_json)
 target_compile_definitions(jq_unit PRIVATE KAVRO_CORPORA="${KAVRO_CORPORA}")
