@@ -38,6 +38,7 @@ const uint8_t ns_def[4] = {resolver.b[0], resolver.b[1], resolver.b[2], resolver
 static constexpr uint16_t dns_port = 53;
 static constexpr int wait_seconds = 5;
 static constexpr int sends = 2;
+static constexpr long eintr = -4;
 static constexpr long eagain = -11;
 
 size_t encode_qname(const char *name)
@@ -79,7 +80,9 @@ size_t build_query(size_t n, uint16_t qtype)
 }
 
 // The socket is connected, so the kernel drops datagrams from anyone but the
-// resolver's address and port, and an ICMP error fails the receive at once.
+// resolver's address and port, and an ICMP error fails the receive at once. A timed
+// receive fails with EINTR when the process is stopped and continued (job control),
+// even without signal handlers; that is no answer yet, so the wait goes on.
 size_t do_udp(const uint8_t ip[4], size_t qlen)
 {
 	long fd = sys::socket(sys::af_inet, sys::sock_dgram, 0);
@@ -93,7 +96,9 @@ size_t do_udp(const uint8_t ip[4], size_t qlen)
 		for (int i = 0; i < sends; i++) {
 			if (sys::sendto(int(fd), pkt, qlen, 0, nullptr, 0) < 0)
 				break;
-			got = sys::recvfrom(int(fd), rpkt, rpkt_size, 0, nullptr, nullptr);
+			do
+				got = sys::recvfrom(int(fd), rpkt, rpkt_size, 0, nullptr, nullptr);
+			while (got == eintr);
 			if (got != eagain)
 				break;
 		}

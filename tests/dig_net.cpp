@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 struct lookup {
@@ -107,11 +108,13 @@ TEST(Query, BytesAndDestination)
 
 TEST(Query, UnspecifiedResolverAddress)
 {
-	// "@x" and "@" give 0.0.0.0, which the kernel takes as this host.
+	// "@x" and "@" give 0.0.0.0, which the kernel takes as this host: the query
+	// arrives at 127.0.0.1, not at whatever a wrong parse of those texts would give.
 	for (const char *at : {"@x", "@"}) {
 		lookup l = dig({"h.test", at}, answer({{1, ipv4("192.0.2.1")}}));
 		EXPECT_EQ(l.r.out, "192.0.2.1\n");
-		EXPECT_EQ(l.sent.size(), 1u);
+		ASSERT_EQ(l.sent.size(), 1u);
+		EXPECT_EQ(l.sent[0].dst, "127.0.0.1");
 	}
 }
 
@@ -347,6 +350,21 @@ TEST(Exchange, SilentResolverOneResendThenFailure)
 	EXPECT_EQ(l.sent[0].data, query("h.test", 15));
 	EXPECT_EQ(l.sent[1].data, l.sent[0].data);
 	EXPECT_EQ(l.sent[1].src_port, l.sent[0].src_port);
+}
+
+// Stopping and continuing dig while it waits (job control) interrupts the timed wait;
+// the answer that comes afterwards must still be taken.
+TEST(Exchange, StopAndContinueKeepsWaiting)
+{
+	fake_dns dns([](const dns_query &q) {
+		std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+		return dns_answer{{dns_reply(q.data, {{1, ipv4("192.0.2.1")}})}, {}};
+	});
+	Result r = run_cmd({"bash", "-c", "\"$0\" h.test & sleep 0.3; kill -STOP $!; sleep 0.2; kill -CONT $!; wait $!",
+			    tool_path("dig")});
+	EXPECT_EQ(r.out, "192.0.2.1\n");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(dns.queries().size(), 1u);
 }
 
 TEST(Exchange, NothingListeningFailsAtOnce)
