@@ -68,7 +68,7 @@ TEST(DoUdp, NothingListeningFailsAtOnce)
 	EXPECT_LT(seconds_since(t), 2.0);
 }
 
-TEST(DoUdp, LateAnswerToTheFirstQueryIsTaken)
+TEST(DoUdp, AnswerToTheResendIsTaken)
 {
 	int n = 0;
 	fake_dns dns([&](const dns_query &q) {
