@@ -44,19 +44,7 @@ pad = size - len(head) - 2
 open(sys.argv[1], "w").write(head + "x" * pad + '"}')
 PY
 
-# Mean wall time of a command over the reader's, side by side; on a shared machine the
-# ratio of the fastest runs shows the intrinsic cost better, so it is given too.
-jq_vs_reader() {
-	hyperfine -N --warmup 100 --runs "$RUNS" --output null --export-json "$BENCH_WORK/jq.json" \
-		-- "$jq_reader $jq_big" "$(printf '%q ' "$@")" >/dev/null 2>&1
-	python3 -c '
-import json, sys
-r = json.load(open(sys.argv[1]))["results"]
-print("%.2fx vs reader (%.0f us, reader %.0f us; fastest runs %.2fx)" % (r[1]["mean"] / r[0]["mean"],
-      r[1]["mean"] * 1e6, r[0]["mean"] * 1e6, r[1]["min"] / r[0]["min"]))' "$BENCH_WORK/jq.json"
-}
-
 jq_b=$BIN/jq
 echo "| jq | jq .last (last member of a 262,143-byte file) | $(stat -c %s "$jq_b") |" \
 	"$(count_syscalls "$jq_b" .last "$jq_big") | $(count_instructions "$jq_b" .last "$jq_big") |" \
-	"$(jq_vs_reader "$jq_b" .last "$jq_big") | $(peak_rss "$jq_b" .last "$jq_big") |"
+	"$(compare_wall "$jq_reader $jq_big" "$jq_b" .last "$jq_big") vs reader | $(peak_rss "$jq_b" .last "$jq_big") |"

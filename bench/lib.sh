@@ -48,18 +48,36 @@ peak_rss() {
 	echo "$peak"
 }
 
-# Mean wall time of the command over the floor's, both measured side by side
-# (standard input is not fed here: give such tools a file).
-wall_ratio() {
-	local cmd floor
+# Wall time of a command over a baseline's, measured side by side: hyperfine runs the
+# pair in 10 rounds of RUNS/10 runs each, swapping which goes first every round, so that
+# load from elsewhere falls on both alike. Prints the ratio of the total times, the
+# command's mean, and the ratio of the fastest runs. (Standard input is not fed here:
+# give such tools a file.)
+# compare_wall BASELINE-COMMAND-STRING ARGS...
+compare_wall() {
+	local base=$1 cmd i
+	shift
 	cmd=$(printf '%q ' "$@")
-	floor=$(floor_bin)
-	hyperfine -N --warmup 100 --runs "$RUNS" --output null --export-json "$BENCH_WORK/h.json" -- "$floor" "$cmd" >/dev/null 2>&1
-	python3 -c '
-import json, sys
-r = json.load(open(sys.argv[1]))["results"]
-print("%.2fx (%.0f us)" % (r[1]["mean"] / r[0]["mean"], r[1]["mean"] * 1e6))' "$BENCH_WORK/h.json"
+	for i in 0 1 2 3 4 5 6 7 8 9; do
+		if [ $((i % 2)) = 0 ]; then set -- "$base" "$cmd"; else set -- "$cmd" "$base"; fi
+		hyperfine -N --warmup 20 --runs $((RUNS / 10)) --output null \
+			--export-json "$BENCH_WORK/h$i.json" -- "$1" "$2" >/dev/null 2>&1
+		set -- "$base" "$cmd"
+	done
+	python3 - "$BENCH_WORK" "$base" <<'PY'
+import glob, json, sys
+tot, best = {}, {}
+for f in glob.glob(sys.argv[1] + "/h[0-9].json"):
+    for r in json.load(open(f))["results"]:
+        k = "base" if r["command"] == sys.argv[2] else "cmd"
+        tot.setdefault(k, []).extend(r["times"])
+b, c = tot["base"], tot["cmd"]
+print("%.2fx (%.0f us; fastest %.2fx)" % (sum(c) / sum(b), sum(c) / len(c) * 1e6, min(c) / min(b)))
+PY
+	rm -f "$BENCH_WORK"/h[0-9].json
 }
+
+wall_ratio() { compare_wall "$(floor_bin)" "$@"; }
 
 header() {
 	echo "| tool | run | size (B) | syscalls | instructions | wall time vs floor | peak RSS (KiB) |"
