@@ -3,24 +3,7 @@
 // ever joins or splits writes.
 #pragma once
 #include "common/sys.hpp"
-
-inline size_t str_len(const char *s)
-{
-	size_t n = 0;
-	while (s[n])
-		n++;
-	return n;
-}
-
-// Byte-for-byte equality of two zero-terminated strings.
-inline bool str_eq(const char *a, const char *b)
-{
-	while (*a && *a == *b) {
-		a++;
-		b++;
-	}
-	return *a == *b;
-}
+#include "common/text.hpp"
 
 inline void out_buf(int fd, const void *buf, size_t n) { sys::write(fd, buf, n); }
 inline void out_str(int fd, const char *s) { sys::write(fd, s, str_len(s)); }

@@ -1,5 +1,6 @@
 // URL splitting: "http://" host [":" digits] ["/" path], case-sensitive, no decoding.
 #include "curl/url.hpp"
+#include "common/text.hpp"
 
 char url[url_size];
 char host[host_size];
@@ -61,10 +62,7 @@ url_result parse_url()
 		return url_result::bad;
 	if (*s == ':') {
 		// The digits wrap at 32 bits and only the low 16 are kept: no range check.
-		uint32_t v = 0;
-		for (s++; *s >= '0' && *s <= '9'; s++)
-			v = v * 10 + uint32_t(*s - '0');
-		port = uint16_t(v);
+		port = uint16_t(dec_u32(++s));
 		if (*s != '/')
 			s = "";
 	}

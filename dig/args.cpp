@@ -35,10 +35,7 @@ bool try_type(const char *arg)
 void parse_ipv4(const char *text)
 {
 	for (uint8_t &octet : ns_ip) {
-		uint32_t v = 0;
-		for (; *text >= '0' && *text <= '9'; text++)
-			v = v * 10 + uint32_t(*text - '0');
-		octet = uint8_t(v);
+		octet = uint8_t(dec_u32(text));
 		if (*text == '.')
 			text++;
 	}

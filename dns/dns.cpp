@@ -2,6 +2,7 @@
 // no EDNS; replies read only within the bytes actually received.
 #include "dns/dns.hpp"
 #include "common/sys.hpp"
+#include "common/text.hpp"
 
 uint8_t qwire[qwire_size];
 uint8_t pkt[pkt_size];
@@ -20,9 +21,7 @@ static consteval octets parse_resolver(const char *s)
 {
 	octets o{};
 	for (int k = 0; k < 4; k++) {
-		unsigned v = 0;
-		for (; *s >= '0' && *s <= '9'; s++)
-			v = v * 10 + unsigned(*s - '0');
+		uint32_t v = dec_u32(s);
 		if (v > 255 || (k < 3 && *s != '.') || (k == 3 && *s))
 			KAVRO_RESOLVER_must_be_a_dotted_IPv4_address();
 		o.b[k] = uint8_t(v);

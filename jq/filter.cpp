@@ -52,15 +52,6 @@ static span parse_str_key(const char *&f)
 	return key;
 }
 
-// Decimal digits, wrapping modulo 2^32; no digits is 0. There is no sign.
-static uint32_t parse_num(const char *&f)
-{
-	uint32_t v = 0;
-	for (; *f >= '0' && *f <= '9'; f++)
-		v = v * 10 + static_cast<uint32_t>(*f - '0');
-	return v;
-}
-
 // A string with -r: its characters, each backslash dropped and the byte after it written
 // as it is. Anything else: its span exactly as in the input, in one write.
 static void emit_value(const char *p)
@@ -121,7 +112,7 @@ filt_result apply_filt(const char *json, const char *json_end, const char *f)
 		if (*f == '"')
 			p = obj_get_key(p, parse_str_key(++f));
 		else
-			p = arr_get(p, parse_num(f));
+			p = arr_get(p, dec_u32(f)); // the index wraps at 32 bits; no digits is 0
 		if (!p)
 			return miss();
 		f = skip_fws(f);

@@ -3,6 +3,7 @@
 // an object to the object skip. Every loop moves the cursor forward by at least one byte
 // per turn or stops at the end of text, so every scan ends.
 #include "jq/scanner.hpp"
+#include "common/text.hpp"
 
 const char *jend;
 
@@ -132,15 +133,7 @@ const char *skip_value(const char *p)
 	return pass_until(p, stop_scalar);
 }
 
-bool streq(span a, span b)
-{
-	if (a.n != b.n)
-		return false;
-	for (size_t i = 0; i < a.n; i++)
-		if (a.p[i] != b.p[i])
-			return false;
-	return true;
-}
+bool streq(span a, span b) { return bytes_eq(a.p, a.n, b.p, b.n); }
 
 // Names are taken as they stand, up to the first double quote: a backslash is an
 // ordinary byte. Missing commas between members are tolerated.

@@ -1,6 +1,7 @@
 // Process scan: every all-digit /proc entry is examined the moment it is listed, so
 // nothing is gathered and processes are signalled in listing order.
 #include "pkill/scan.hpp"
+#include "common/text.hpp"
 
 // A linux_dirent64 record holds its length as a little-endian 16-bit number at offset
 // 16 and its zero-terminated name from offset 19; the other fields are of no use here.
@@ -42,16 +43,6 @@ bool set_name(const char *arg)
 	return false;
 }
 
-static bool same(const char *a, size_t na, const char *b, size_t nb)
-{
-	if (na != nb)
-		return false;
-	for (size_t i = 0; i < na; i++)
-		if (a[i] != b[i])
-			return false;
-	return true;
-}
-
 // Builds "/proc/NAME/comm" in path from the entry name lying in the record bytes
 // [from, end) and returns the process ID the name stands for. Entries that are no
 // process answer no_pid: an empty name, a byte other than a digit, no zero byte inside
@@ -89,9 +80,9 @@ static void examine(uint64_t pid)
 	size_t len = static_cast<size_t>(got);
 	if (comm[len - 1] == '\n')
 		len--;
-	if (!same(comm, len, name, name_len))
+	if (!bytes_eq(comm, len, name, name_len))
 		return;
-	if (same(comm, len, protected_name, sizeof protected_name - 1))
+	if (bytes_eq(comm, len, protected_name, sizeof protected_name - 1))
 		return;
 	if (pid < 2 || pid > pid_max || pid == selfp)
 		return;

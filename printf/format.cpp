@@ -28,10 +28,7 @@ uint64_t arg_to_num(const char *arg)
 	bool neg = *arg == '-';
 	if (neg)
 		arg++;
-	uint32_t v = 0;
-	for (; *arg >= '0' && *arg <= '9'; arg++)
-		v = v * 10 + static_cast<uint32_t>(*arg - '0');
-	uint64_t wide = v;
+	uint64_t wide = dec_u32(arg);
 	return neg ? 0 - wide : wide;
 }
 

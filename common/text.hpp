@@ -1,0 +1,45 @@
+// Byte-string helpers shared by the tools: arguments, names and keys are zero-terminated
+// byte strings, compared byte for byte, and decimal digit runs are read the same way
+// everywhere.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+inline size_t str_len(const char *s)
+{
+	size_t n = 0;
+	while (s[n])
+		n++;
+	return n;
+}
+
+// Byte-for-byte equality of two zero-terminated strings.
+inline bool str_eq(const char *a, const char *b)
+{
+	while (*a && *a == *b) {
+		a++;
+		b++;
+	}
+	return *a == *b;
+}
+
+// Equality of two byte runs given by start and length.
+inline bool bytes_eq(const char *a, size_t na, const char *b, size_t nb)
+{
+	if (na != nb)
+		return false;
+	for (size_t i = 0; i < na; i++)
+		if (a[i] != b[i])
+			return false;
+	return true;
+}
+
+// Reads the run of decimal digits at s, leaving s on the first other byte. The value
+// wraps modulo 2^32, as every digit run of the kit's inputs does; no digits give 0.
+constexpr uint32_t dec_u32(const char *&s)
+{
+	uint32_t v = 0;
+	for (; *s >= '0' && *s <= '9'; s++)
+		v = v * 10 + static_cast<uint32_t>(*s - '0');
+	return v;
+}
