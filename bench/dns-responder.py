@@ -16,5 +16,5 @@ open(sys.argv[1], "w").close()
 while True:
     q, anc, _, peer = s.recvmsg(512, 256)
     r = q[:2] + b"\x81\x80" + q[4:6] + b"\x00\x01\x00\x00\x00\x00" + q[12:] + A_127
-    # Answer from the query's destination address: in_pktinfo is ifindex, spec_dst, addr.
+    # Answer from the query's destination address (the last 4 of in_pktinfo's 12 bytes).
     s.sendmsg([r], [(l, t, bytes(4) + d[8:12] + bytes(4)) for l, t, d in anc], 0, peer)
