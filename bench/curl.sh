@@ -1,14 +1,13 @@
-# curl's rows for bench/run: a small fetch (the usual columns and its system calls),
-# the throughput of a 1 GiB loopback download against a plain read/write copy of the
-# same stream with the same 64 KiB buffer, and peak memory for 1 GiB against 1 MiB.
-# Everything runs inside tests/ns-run: nginx serves the files, a few lines of python3
-# answer every A query with 127.0.0.1 on the compiled-in resolver's address.
+# curl's rows for bench/run: a small fetch (the usual columns), and in the streaming
+# table the throughput of a 1 GiB loopback download against a plain read/write copy of
+# the same stream with the same 64 KiB buffer, and peak memory for 1 GiB against 1 MiB.
+# Everything runs inside tests/ns-run: nginx serves the files, the bench's responder
+# answers the lookup on the compiled-in resolver's address.
 # (Heredocs are tab-stripped: python nesting is indented with spaces.)
-# Sourced by bench/run (needs nginx, python3, gcc besides bench/lib.sh's tools).
 
 if [ -z "${CURL_BENCH_INSIDE:-}" ]; then
 	CURL_BENCH_INSIDE=1 "$KAVRO_SRC/tests/ns-run" bash -c \
-		'set -eu; . "$KAVRO_SRC/bench/lib.sh"; . "$KAVRO_SRC/bench/curl.sh"'
+		'. "$KAVRO_SRC/bench/lib.sh"; . "$KAVRO_SRC/bench/curl.sh"'
 else
 	cb=$BENCH_WORK/curl
 	mkdir -p "$cb/www"
@@ -26,18 +25,7 @@ else
 		}
 	CONF
 	nginx -p "$cb" -c "$cb/nginx.conf" -e "$cb/error.log" &
-	# Replies come from the address each query was sent to, as a resolver's would.
-	python3 - <<-'PY' &
-		import socket
-		s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-		s.setsockopt(socket.IPPROTO_IP, 8, 1)  # IP_PKTINFO
-		s.bind(("0.0.0.0", 53))
-		a_127 = bytes.fromhex("c00c000100010000003c00047f000001")
-		while True:
-		    q, anc, _, peer = s.recvmsg(512, 256)
-		    r = q[:2] + b"\x81\x80" + q[4:6] + b"\x00\x01\x00\x00\x00\x00" + q[12:] + a_127
-		    s.sendmsg([r], [(l, t, bytes(4) + d[8:12] + bytes(4)) for l, t, d in anc], 0, peer)
-	PY
+	start_dns_responder
 	trap 'kill $(jobs -p) 2>/dev/null' EXIT
 	url=http://bench.test:8080
 	for _ in $(seq 500); do # until both servers answer
@@ -70,24 +58,26 @@ else
 	C
 	gcc -O2 -static -w -o "$cb/copy" "$cb/copy.c"
 	row curl "fetch of $(stat -c %s "$cb/www/small.txt") B" "$url/small.txt"
-	strace -qq -o "$cb/trace" "$BIN/curl" "$url/small.txt" >/dev/null
-	calls=$(grep -v -E '^(execve|\+\+\+)' "$cb/trace" | sed 's/(.*//' | paste -sd ' ')
-	echo "| curl | system calls of that fetch | | $(wc -w <<<"$calls"): $calls | | | |"
-	# Alternating runs, medians: the machine's load drifts less between neighbours.
-	python3 - "${CURL_RUNS:-11}" "$cb/copy 127.0.0.1 8080 /1g.bin bench.test" "$BIN/curl $url/1g.bin" <<-'PY'
+	# Alternating runs, swapping which goes first: the machine's load drifts less
+	# between neighbours. Each round gives the ratio of the two times.
+	stream=$(python3 - "${CURL_RUNS:-11}" "$cb/copy 127.0.0.1 8080 /1g.bin bench.test" "$BIN/curl $url/1g.bin" <<-'PY'
 		import statistics, subprocess, sys, time
 		runs, cmds = int(sys.argv[1]), [c.split() for c in sys.argv[2:]]
 		times = [[], []]
 		for i in range(runs + 1):
-		    for k, cmd in enumerate(cmds):
+		    for k in (0, 1) if i % 2 else (1, 0):
 		        t = time.perf_counter()
-		        subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
+		        subprocess.run(cmds[k], stdout=subprocess.DEVNULL, check=True)
 		        if i:  # the first round warms the page cache
 		            times[k].append(time.perf_counter() - t)
+		ratios = [c / t for c, t in zip(*times)]
 		copy, tool = (statistics.median(t) for t in times)
-		print("| curl | 1 GiB loopback download vs plain 64 KiB read/write copy | | | | "
-		      "%.2fx throughput (%.0f vs %.0f MiB/s) | |" % (copy / tool, 1024 / tool, 1024 / copy))
+		print("%.2fx (%.2f–%.2f) | %.0f | %.0f" % (statistics.median(ratios), min(ratios),
+		                                          max(ratios), 1024 / tool, 1024 / copy))
 	PY
-	echo "| curl | peak RSS, 1 GiB vs 1 MiB download | | | | |" \
-		"$(peak_rss "$BIN/curl" "$url/1g.bin") vs $(peak_rss "$BIN/curl" "$url/1m.bin") |"
+	)
+	big=$(peak_rss "$BIN/curl" "$url/1g.bin")
+	small=$(peak_rss "$BIN/curl" "$url/1m.bin")
+	echo "| curl | 1 GiB loopback download vs plain 64 KiB read/write copy | $stream | $big vs $small |" \
+		>>"$BENCH_WORK/throughput.md"
 fi

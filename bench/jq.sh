@@ -1,6 +1,7 @@
 # jq rows for bench/run (sourced; uses bench/lib.sh): the filter "." on a tiny document
-# against the floor, and a lookup of the last member of a full 262,143-byte document
-# against a static binary that only reads the same file and exits.
+# against the floor, and lookups of the last member of two full 262,143-byte documents
+# (many small records; long strings between long runs of whitespace) against a static
+# binary that only reads the same file and exits.
 
 jq_tiny=$BENCH_WORK/jq-tiny.json
 echo '{"a":[1,"x"]}' >"$jq_tiny"
@@ -44,7 +45,38 @@ pad = size - len(head) - 2
 open(sys.argv[1], "w").write(head + "x" * pad + '"}')
 PY
 
-jq_b=$BIN/jq
-echo "| jq | jq .last (last member of a 262,143-byte file) | $(stat -c %s "$jq_b") |" \
-	"$(count_syscalls "$jq_b" .last "$jq_big") | $(count_instructions "$jq_b" .last "$jq_big") |" \
-	"$(compare_wall "$jq_reader $jq_big" "$jq_b" .last "$jq_big") vs reader | $(peak_rss "$jq_b" .last "$jq_big") |"
+# The same size, made of what a scanner can pass many bytes at a time: members whose
+# values are long strings (with an escape now and then), objects between them, and long
+# runs of blanks, newlines and tabs between members.
+jq_long=$BENCH_WORK/jq-long.json
+python3 - "$jq_long" <<'PY'
+import sys
+size, parts, i = 262143, ["{"], 0
+text = ("lorem ipsum dolor sit amet " * 60)[:1500] + '\\"quoted\\" '
+gap = "\n" + "\t" * 8 + " " * 600 + "\n"
+while True:
+    m = '"k%05d": "%s",%s"o%05d": {"s": "%s"},%s' % (i, text, gap, i, text[:300], gap)
+    if sum(map(len, parts)) + len(m) + 40 > size:
+        break
+    parts.append(m)
+    i += 1
+head = "".join(parts) + '"last": "found"'
+open(sys.argv[1], "w").write(head + " " * (size - len(head) - 1) + "}")
+PY
+
+# jq_big_row LABEL FILE: the lookup of .last in FILE against the reader.
+jq_big_row() {
+	local label=$1 doc=$2 b=$BIN/jq size calls instr per wall rss
+	[ "$(stat -c %s "$doc")" = 262143 ] || die "$doc is not 262,143 bytes"
+	check_run "$b" .last "$doc"
+	size=$(stat -c %s "$b")
+	calls=$(list_syscalls jq "$label" "$b" .last "$doc")
+	instr=$(count_instructions "$UBIN/jq" .last "$doc")
+	per=$(python3 -c "import sys; print('%.2f' % (int(sys.argv[1]) / 262143))" "$instr")
+	wall=$(compare_wall "$jq_reader $doc" "$b" .last "$doc")
+	rss=$(peak_rss "$b" .last "$doc")
+	echo "| jq | $label, $per instructions per byte | $size | $calls | $instr |" \
+		"${wall/ |/ vs reader |} | $rss |"
+}
+jq_big_row "jq .last (last member of a 262,143-byte file of small records)" "$jq_big"
+jq_big_row "jq .last (262,143 bytes of long strings and whitespace runs)" "$jq_long"

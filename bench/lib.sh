@@ -1,8 +1,25 @@
-# Measuring helpers for bench/run and its per-tool parts (bench/*.sh).
-# Needs: strace, valgrind, hyperfine, python3, gcc. BIN is the folder of the tools.
+# Measuring helpers for bench/run and its per-tool parts (bench/*.sh). Every part runs
+# with errexit, also inside command substitutions: a measurement that fails stops the
+# bench instead of leaving an empty cell, so each cell is taken into a variable first.
+# BIN holds the tools; UBIN an unconfined build of them for valgrind; RUNS is the number
+# of timed runs of each command, split into ROUNDS rounds.
+set -euo pipefail
+shopt -s inherit_errexit
 
-: "${KAVRO_SRC:=$PWD}" "${BIN:=$KAVRO_SRC/build/bin}" "${RUNS:=2000}"
+: "${KAVRO_SRC:=$PWD}" "${BIN:=$KAVRO_SRC/build/bin}" "${UBIN:=$BIN}"
+: "${RUNS:=2000}" "${ROUNDS:=10}"
 : "${BENCH_WORK:=$(mktemp -d)}"
+
+die() {
+	echo "bench/run: $*" >&2
+	exit 1
+}
+
+# need NAME VALUE: VALUE, or the bench stops naming what came out empty.
+need() {
+	[ -n "$2" ] || die "no result for $1"
+	echo "$2"
+}
 
 # The floor: a static binary that only exits, so that ratios show our own cost.
 floor_bin() {
@@ -14,16 +31,38 @@ floor_bin() {
 	echo "$f"
 }
 
-# System calls of one run, execve not counted.
-count_syscalls() {
+# trace_calls ARGS...: the names of the system calls of one run, one a line, execve not
+# counted. The run's own status is checked by the caller.
+trace_calls() {
 	strace -f -qq -o "$BENCH_WORK/trace" "$@" <"${BENCH_STDIN:-/dev/null}" >/dev/null 2>&1 || true
-	grep -v -c -E '^([0-9]+ +)?(execve|\+\+\+|---)' "$BENCH_WORK/trace"
+	sed -E 's/^[0-9]+ +//; s/\(.*//' "$BENCH_WORK/trace" | grep -v -E '^(execve|\+\+\+|---)' || true
 }
 
-# User-space instructions of one run (deterministic).
+count_syscalls() { need "system calls of $*" "$(trace_calls "$@" | grep -c .)"; }
+
+# Traces one run for the system-call table (the calls in order, or for long runs how
+# often each was made) and prints their number, so that both tables show the same run.
+# list_syscalls TOOL LABEL ARGS...
+list_syscalls() {
+	local tool=$1 label=$2 calls n
+	shift 2
+	calls=$(trace_calls "$@")
+	n=$(need "system calls of $*" "$(grep -c . <<<"$calls")")
+	if [ "$n" -le 32 ]; then
+		calls=$(paste -sd ' ' <<<"$calls")
+	else
+		calls=$(sort <<<"$calls" | uniq -c | sort -rn | awk '{printf "%s%s %d", (NR > 1 ? ", " : ""), $2, $1}')
+	fi
+	echo "| $tool | $label | $n | $calls |" >>"$BENCH_WORK/calls.md"
+	echo "$n"
+}
+
+# User-space instructions of one run (deterministic), of the unconfined build.
 count_instructions() {
-	valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" \
-		<"${BENCH_STDIN:-/dev/null}" 2>&1 >/dev/null | sed -n 's/.*Collected : *//p'
+	local out
+	out=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" \
+		<"${BENCH_STDIN:-/dev/null}" 2>&1 >/dev/null) || true
+	need "instructions of $*" "$(sed -n 's/.*Collected : *//p' <<<"$out")"
 }
 
 # Peak resident memory of one run, in KiB. The kernel's ru_maxrss comes from batched
@@ -45,50 +84,84 @@ peak_rss() {
 		done 2>/dev/null <"/proc/$kid/smaps_rollup" || true
 	done
 	wait "$tracer" || true
+	[ "$peak" -gt 0 ] || die "no resident set seen for $*"
 	echo "$peak"
 }
 
-# Wall time of a command over a baseline's, measured side by side: hyperfine runs the
-# pair in 10 rounds of RUNS/10 runs each, swapping which goes first every round, so that
-# load from elsewhere falls on both alike. Prints the ratio of the total times, the
-# command's mean, and the ratio of the fastest runs. (Standard input is not fed here:
-# give such tools a file.)
+# Wall time of a command over a baseline's, side by side: hyperfine runs the pair in
+# ROUNDS rounds of RUNS/ROUNDS runs each, swapping which goes first every round, so
+# that load from elsewhere falls on both alike. Each round gives the ratio of the two
+# median run times; prints two cells: the median ratio with the lowest and highest
+# round's, and the command's median run time in microseconds. (Standard input is not
+# fed here: give such tools a file.)
 # compare_wall BASELINE-COMMAND-STRING ARGS...
 compare_wall() {
 	local base=$1 cmd i
 	shift
 	cmd=$(printf '%q ' "$@")
-	for i in 0 1 2 3 4 5 6 7 8 9; do
+	rm -f "$BENCH_WORK"/h*.json
+	for ((i = 0; i < ROUNDS; i++)); do
 		if [ $((i % 2)) = 0 ]; then set -- "$base" "$cmd"; else set -- "$cmd" "$base"; fi
-		hyperfine -N --warmup 20 --runs $((RUNS / 10)) --output null \
-			--export-json "$BENCH_WORK/h$i.json" -- "$1" "$2" >/dev/null 2>&1
-		set -- "$base" "$cmd"
+		hyperfine -N --warmup 20 --runs $((RUNS / ROUNDS)) --output null \
+			--export-json "$BENCH_WORK/h$i.json" -- "$1" "$2" >"$BENCH_WORK/hyperfine.log" 2>&1 ||
+			{ cat "$BENCH_WORK/hyperfine.log" >&2; die "hyperfine failed on: $*"; }
 	done
 	python3 - "$BENCH_WORK" "$base" <<'PY'
-import glob, json, sys
-tot, best = {}, {}
-for f in glob.glob(sys.argv[1] + "/h[0-9].json"):
+import glob, json, statistics, sys
+ratios, cmd_times = [], []
+for f in glob.glob(sys.argv[1] + "/h*.json"):
+    med = {}
     for r in json.load(open(f))["results"]:
         k = "base" if r["command"] == sys.argv[2] else "cmd"
-        tot.setdefault(k, []).extend(r["times"])
-b, c = tot["base"], tot["cmd"]
-print("%.2fx (%.0f us; fastest %.2fx)" % (sum(c) / sum(b), sum(c) / len(c) * 1e6, min(c) / min(b)))
+        med[k] = statistics.median(r["times"])
+        if k == "cmd":
+            cmd_times += r["times"]
+    ratios.append(med["cmd"] / med["base"])
+print("%.2fx (%.2f–%.2f) | %.0f" % (statistics.median(ratios), min(ratios), max(ratios),
+                                    statistics.median(cmd_times) * 1e6))
 PY
-	rm -f "$BENCH_WORK"/h[0-9].json
 }
 
 wall_ratio() { compare_wall "$(floor_bin)" "$@"; }
 
 header() {
-	echo "| tool | run | size (B) | syscalls | instructions | wall time vs floor | peak RSS (KiB) |"
-	echo "|---|---|---:|---:|---:|---:|---:|"
+	echo "| tool | run | size (B) | syscalls | instructions ¹ | wall time vs floor: median (min–max) ² | median wall time (µs) | peak RSS (KiB) |"
+	echo "|---|---|---:|---:|---:|---:|---:|---:|"
 }
 
-# row TOOL LABEL ARGS...: one table row for build/bin/TOOL run with ARGS.
+# check_run ARGS...: one run that must succeed, so that no row measures an error path.
+check_run() {
+	local status=0
+	"$@" <"${BENCH_STDIN:-/dev/null}" >/dev/null 2>"$BENCH_WORK/run.err" || status=$?
+	[ $status = 0 ] && return
+	cat "$BENCH_WORK/run.err" >&2
+	die "status $status: $*"
+}
+
+# row TOOL LABEL ARGS...: one table row for BIN/TOOL run with ARGS, and its line in
+# the system-call table.
 row() {
 	local tool=$1 label=$2
 	shift 2
-	local b=$BIN/$tool
-	echo "| $tool | $label | $(stat -c %s "$b") | $(count_syscalls "$b" "$@") |" \
-		"$(count_instructions "$b" "$@") | $(wall_ratio "$b" "$@") | $(peak_rss "$b" "$@") |"
+	local b=$BIN/$tool size calls instr wall rss
+	check_run "$b" "$@"
+	size=$(stat -c %s "$b")
+	calls=$(list_syscalls "$tool" "$label" "$b" "$@")
+	instr=$(count_instructions "$UBIN/$tool" "$@")
+	wall=$(wall_ratio "$b" "$@")
+	rss=$(peak_rss "$b" "$@")
+	echo "| $tool | $label | $size | $calls | $instr | $wall | $rss |"
+}
+
+# Starts the bench's DNS responder in the background (inside a namespace) and waits
+# until it listens.
+start_dns_responder() {
+	local ready=$BENCH_WORK/dns-ready i
+	rm -f "$ready"
+	python3 "$KAVRO_SRC/bench/dns-responder.py" "$ready" &
+	for ((i = 0; i < 200; i++)); do
+		[ -e "$ready" ] && return 0
+		sleep 0.05
+	done
+	die "the DNS responder did not start"
 }

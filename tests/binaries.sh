@@ -1,20 +1,30 @@
 #!/bin/bash
-# Every tool is a static x86-64 executable: no interpreter, no dynamic section, no
-# initialisers to run, and within its size budget in bytes.
+# Every tool is a static x86-64 executable: no interpreter, no dynamic or TLS segment,
+# no initialisers to run, and within its size budget in bytes. The shipped files carry no
+# section headers when the build strips them (STRIPPED=1), so the sections are read
+# from the link output kept beside them, whose loaded segments must be the same.
+# binaries.sh BIN SRC UNSTRIPPED-DIR STRIPPED
 set -u
-bin=$1 src=$2
+bin=$1 src=$2 full=$3 stripped=$4
 fail=0
+segments() { readelf -lW "$1" | sed -n '/^ *Type /,/^$/p'; }
 while read -r tool budget; do
-	f=$bin/$tool
+	f=$bin/$tool u=$full/$tool
 	[ -e "$src/$tool/CMakeLists.txt" ] || continue
-	[ -e "$f" ] || { echo "missing: $f"; fail=1; continue; }
+	[ -e "$f" ] && [ -e "$u" ] || { echo "missing: $f or $u"; fail=1; continue; }
 	hdr=$(readelf -h "$f")
 	grep -q 'Type:.*EXEC' <<<"$hdr" && grep -q 'Machine:.*X86-64' <<<"$hdr" &&
 		grep -q 'Class:.*ELF64' <<<"$hdr" || { echo "$tool: not an x86-64 executable"; fail=1; }
-	readelf -l "$f" | grep -q INTERP && { echo "$tool: has a program interpreter"; fail=1; }
-	readelf -d "$f" | grep -q 'Dynamic section' && { echo "$tool: has a dynamic section"; fail=1; }
-	readelf -S "$f" | grep -q -E 'init_array|fini_array|\.tdata|\.tbss' &&
+	grep -q -E '^ *(INTERP|DYNAMIC|TLS) ' <<<"$(segments "$f")" &&
+		{ echo "$tool: has an interpreter, dynamic or TLS segment"; fail=1; }
+	sections=$(readelf -SW "$u")
+	grep -q ' \.text ' <<<"$sections" || { echo "$tool: no sections in $u"; fail=1; }
+	grep -q -E 'init_array|fini_array|\.ctors|\.dtors|\.tdata|\.tbss' <<<"$sections" &&
 		{ echo "$tool: has initialisers or TLS"; fail=1; }
+	if [ "$stripped" = 1 ]; then
+		grep -q 'Number of section headers: *0$' <<<"$hdr" || { echo "$tool: has section headers"; fail=1; }
+		[ "$(segments "$f")" = "$(segments "$u")" ] || { echo "$tool: segments differ from $u"; fail=1; }
+	fi
 	size=$(stat -c %s "$f")
 	[ "$size" -le "$budget" ] || { echo "$tool: $size bytes, budget $budget"; fail=1; }
 	echo "$tool $size/$budget"
