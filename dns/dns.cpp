@@ -66,16 +66,17 @@ size_t encode_qname(const char *name)
 
 size_t build_query(size_t n, uint16_t qtype)
 {
-	static constexpr uint8_t header[12] = {0x44, 0x33, 0x01, 0x00, 0x00, 0x01};
-	for (size_t i = 0; i < sizeof header; i++)
+	static constexpr uint8_t header[header_size] = {0x44, 0x33, 0x01, 0x00, 0x00, 0x01};
+	for (size_t i = 0; i < header_size; i++)
 		pkt[i] = header[i];
+	uint8_t *q = pkt + header_size;
 	for (size_t i = 0; i < n; i++)
-		pkt[12 + i] = qwire[i];
-	pkt[12 + n] = uint8_t(qtype >> 8);
-	pkt[13 + n] = uint8_t(qtype);
-	pkt[14 + n] = 0;
-	pkt[15 + n] = 1;
-	return n + 16;
+		q[i] = qwire[i];
+	q[n] = uint8_t(qtype >> 8);
+	q[n + 1] = uint8_t(qtype);
+	q[n + 2] = 0;
+	q[n + 3] = class_in;
+	return header_size + n + question_tail;
 }
 
 // The socket is connected, so the kernel drops datagrams from anyone but the
@@ -121,7 +122,7 @@ bool skip_name(size_t len, size_t &off)
 			off = i + 1;
 			return true;
 		}
-		if (rpkt[i] >= 0xc0) {
+		if (rpkt[i] >= pointer_mark) {
 			off = i + 2;
 			return off <= len;
 		}
@@ -129,20 +130,22 @@ bool skip_name(size_t len, size_t &off)
 	return false;
 }
 
-size_t answer_start(size_t len)
+size_t answer_start(size_t len, uint16_t &count)
 {
-	size_t off = 12;
-	if (len < off || !skip_name(len, off) || off + 4 > len)
+	size_t off = header_size;
+	if (len < off || !get_u16(len, ancount_at, count) || !skip_name(len, off) ||
+	    off + question_tail > len)
 		return 0;
-	return off + 4;
+	return off + question_tail;
 }
 
 bool next_record(size_t len, size_t &off, record &r)
 {
 	size_t at = off;
-	if (!skip_name(len, at) || !get_u16(len, at, r.type) || !get_u16(len, at + 8, r.rdlength))
+	if (!skip_name(len, at) || !get_u16(len, at, r.type) ||
+	    !get_u16(len, at + rdlength_at, r.rdlength))
 		return false;
-	r.rdata = at + 10;
+	r.rdata = at + rr_fixed;
 	if (r.rdata + r.rdlength > len)
 		return false;
 	off = r.rdata + r.rdlength;
