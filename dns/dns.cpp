@@ -35,10 +35,9 @@ static constexpr octets resolver = parse_resolver(KAVRO_RESOLVER);
 const uint8_t ns_def[4] = {resolver.b[0], resolver.b[1], resolver.b[2], resolver.b[3]};
 
 static constexpr uint16_t dns_port = 53;
-static constexpr int wait_seconds = 5;
+static constexpr size_t sa_size = 16;
+static constexpr long wait_seconds = 5;
 static constexpr int sends = 2;
-static constexpr long eintr = -4;
-static constexpr long eagain = -11;
 
 size_t encode_qname(const char *name)
 {
@@ -79,32 +78,50 @@ size_t build_query(size_t n, uint16_t qtype)
 	return header_size + n + question_tail;
 }
 
-// The socket is connected, so the kernel drops datagrams from anyone but the
-// resolver's address and port, and an ICMP error fails the receive at once. A timed
-// receive fails with EINTR when the process is stopped and continued (job control),
-// even without signal handlers; that is no answer yet, so the wait goes on.
+// Sends the query on the connected socket and waits for the reply, sending once more
+// when the wait runs out. A timed receive fails with EINTR when the process is stopped
+// and continued (job control), even without signal handlers; that is no answer yet, so
+// the wait goes on. The received byte count, or the failing call's error.
+static long send_and_wait(int fd, size_t qlen)
+{
+	long got = sys::eagain;
+	for (int i = 0; i < sends && got == sys::eagain; i++) {
+		long sent = sys::sendto(fd, pkt, qlen, 0, nullptr, 0);
+		if (sent < 0)
+			return sent;
+		do
+			got = sys::recvfrom(fd, rpkt, rpkt_size, 0, nullptr, nullptr);
+		while (got == sys::eintr);
+	}
+	return got;
+}
+
+// Connecting the socket makes the kernel drop datagrams from anyone but the resolver's
+// address and port, and makes an ICMP error fail the receive at once instead of
+// looking like silence.
+static long exchange(int fd, const uint8_t ip[4], size_t qlen)
+{
+	const uint8_t sa[sa_size] = {sys::af_inet, 0, dns_port >> 8, dns_port & 0xff,
+				     ip[0], ip[1], ip[2], ip[3]};
+	const long timeout[2] = {wait_seconds, 0};
+	long r = sys::connect(fd, sa, sizeof sa);
+	if (r < 0)
+		return r;
+	r = sys::setsockopt(fd, sys::sol_socket, sys::so_rcvtimeo, timeout, sizeof timeout);
+	if (r < 0)
+		return r;
+	return send_and_wait(fd, qlen);
+}
+
 size_t do_udp(const uint8_t ip[4], size_t qlen)
 {
-	long fd = sys::socket(sys::af_inet, sys::sock_dgram, 0);
-	if (fd < 0)
+	long sock = sys::socket(sys::af_inet, sys::sock_dgram, 0);
+	if (sock < 0)
 		return 0;
-	uint8_t sa[16] = {sys::af_inet, 0, dns_port >> 8, dns_port & 0xff, ip[0], ip[1], ip[2], ip[3]};
-	long timeout[2] = {wait_seconds, 0};
-	long got = -1;
-	if (sys::connect(int(fd), sa, sizeof sa) == 0 &&
-	    sys::setsockopt(int(fd), sys::sol_socket, sys::so_rcvtimeo, timeout, sizeof timeout) == 0) {
-		for (int i = 0; i < sends; i++) {
-			if (sys::sendto(int(fd), pkt, qlen, 0, nullptr, 0) < 0)
-				break;
-			do
-				got = sys::recvfrom(int(fd), rpkt, rpkt_size, 0, nullptr, nullptr);
-			while (got == eintr);
-			if (got != eagain)
-				break;
-		}
-	}
-	sys::close(int(fd));
-	return got > 0 ? size_t(got) : 0;
+	int fd = static_cast<int>(sock);
+	long got = exchange(fd, ip, qlen);
+	sys::close(fd);
+	return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 bool get_u16(size_t len, size_t off, uint16_t &v)
