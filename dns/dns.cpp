@@ -8,12 +8,10 @@ uint8_t qwire[qwire_size];
 uint8_t pkt[pkt_size];
 uint8_t rpkt[rpkt_size];
 
-// KAVRO_RESOLVER ("a.b.c.d") is turned into four octets at compile time. A malformed
-// value calls the function below, which is not constexpr: the build stops with its
-// name in the message (the tools are built without exceptions, so no throw).
-static void KAVRO_RESOLVER_must_be_a_dotted_IPv4_address() {}
-
+// KAVRO_RESOLVER ("a.b.c.d") is turned into four octets at compile time, and a value
+// that is not four dot-separated numbers of 1 to 3 digits up to 255 stops the build.
 struct octets {
+	bool ok;
 	uint8_t b[4];
 };
 
@@ -21,17 +19,21 @@ static consteval octets parse_resolver(const char *s)
 {
 	octets o{};
 	for (int k = 0; k < 4; k++) {
+		const char *digits = s;
 		uint32_t v = dec_u32(s);
-		if (v > 255 || (k < 3 && *s != '.') || (k == 3 && *s))
-			KAVRO_RESOLVER_must_be_a_dotted_IPv4_address();
+		if (s == digits || s - digits > 3 || v > 255)
+			return o;
 		o.b[k] = uint8_t(v);
-		if (*s)
-			s++;
+		if (*s != (k < 3 ? '.' : '\0'))
+			return o;
+		s++;
 	}
+	o.ok = true;
 	return o;
 }
 
 static constexpr octets resolver = parse_resolver(KAVRO_RESOLVER);
+static_assert(resolver.ok, "KAVRO_RESOLVER must be a dotted IPv4 address such as 192.0.2.53");
 const uint8_t ns_def[4] = {resolver.b[0], resolver.b[1], resolver.b[2], resolver.b[3]};
 
 static constexpr uint16_t dns_port = 53;
