@@ -12,7 +12,9 @@ constexpr size_t max_label = 63;
 constexpr size_t max_wire = 255;      // wire form of a name, root byte included
 
 // Record types (QTYPE and TYPE numbers) the kit asks for and prints.
-enum : uint16_t { type_a = 1, type_ns = 2, type_cname = 5, type_mx = 15, type_txt = 16, type_aaaa = 28 };
+enum : uint16_t {
+	type_a = 1, type_ns = 2, type_cname = 5, type_mx = 15, type_txt = 16, type_aaaa = 28,
+};
 constexpr uint16_t class_in = 1;
 
 // Message layout: a fixed header, then the question (a name, QTYPE and QCLASS), then
