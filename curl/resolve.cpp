@@ -4,16 +4,13 @@
 
 uint8_t ip[4];
 
-static constexpr uint16_t type_a = 1;
-static constexpr size_t ancount_at = 6;
-
 // The reply's ID, flags and RCODE are not looked at: the connected socket already
 // takes only the resolver's datagrams, and any A record it sends is its answer.
 bool first_a(size_t len)
 {
-	size_t off = answer_start(len);
-	uint16_t count = 0;
-	if (!off || !get_u16(len, ancount_at, count))
+	uint16_t count;
+	size_t off = answer_start(len, count);
+	if (!off)
 		return false;
 	record r;
 	for (; count && next_record(len, off, r); count--) {

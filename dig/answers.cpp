@@ -8,11 +8,12 @@
 
 uint8_t hit;
 
-enum : uint16_t { t_a = 1, t_ns = 2, t_cname = 5, t_mx = 15, t_txt = 16, t_aaaa = 28 };
-
 static constexpr size_t nbuf_size = 256;
 static constexpr size_t name_cut = 250;  // checked after label bytes only: 251 at most
 static constexpr unsigned max_pointers = 31;
+static constexpr size_t a_size = 4;
+static constexpr size_t aaaa_size = 16;
+static constexpr size_t pref_size = 2; // MX preference ahead of the exchange name
 static constexpr size_t ipbuf_size = 64;
 static constexpr char hexdig[] = "0123456789abcdef";
 
@@ -42,17 +43,17 @@ static void phex2(uint8_t b)
 
 static void print_a(size_t p)
 {
-	for (size_t i = 0; i < 4; i++) {
+	for (size_t i = 0; i < a_size; i++) {
 		puint8(rpkt[p + i]);
-		put(i < 3 ? '.' : '\n');
+		put(i < a_size - 1 ? '.' : '\n');
 	}
 }
 
 static void print_aaaa(size_t p)
 {
-	for (size_t i = 0; i < 16; i++) {
+	for (size_t i = 0; i < aaaa_size; i++) {
 		phex2(rpkt[p + i]);
-		if (i % 2 && i < 15)
+		if (i % 2 && i < aaaa_size - 1)
 			put(':');
 	}
 	put('\n');
@@ -90,12 +91,12 @@ static bool decode_name(size_t len, size_t p, size_t &k)
 		uint8_t b = rpkt[p];
 		if (b == 0)
 			return true;
-		if (b >= 0xc0) {
+		if (b >= pointer_mark) {
 			if (++ptrs > max_pointers)
 				return true;
 			if (p + 1 >= len)
 				return false;
-			p = size_t(b & 0x3f) << 8 | rpkt[p + 1];
+			p = size_t(b & ~pointer_mark) << 8 | rpkt[p + 1];
 			continue;
 		}
 		if (k)
@@ -130,7 +131,7 @@ static bool decode_name_print(size_t len, size_t p)
 static bool print_mx(size_t len, const record &r)
 {
 	size_t k;
-	if (!decode_name(len, r.rdata + 2, k))
+	if (!decode_name(len, r.rdata + pref_size, k))
 		return false;
 	uint16_t pref;
 	get_u16(len, r.rdata, pref);
@@ -145,27 +146,27 @@ static bool print_mx(size_t len, const record &r)
 static bool print_record(size_t len, const record &r)
 {
 	switch (r.type) {
-	case t_a:
-		if (r.rdlength != 4)
+	case type_a:
+		if (r.rdlength != a_size)
 			return true;
 		print_a(r.rdata);
 		break;
-	case t_aaaa:
-		if (r.rdlength != 16)
+	case type_aaaa:
+		if (r.rdlength != aaaa_size)
 			return true;
 		print_aaaa(r.rdata);
 		break;
-	case t_txt:
+	case type_txt:
 		print_txt(r.rdata, r.rdlength);
 		break;
-	case t_mx:
-		if (r.rdlength < 3)
+	case type_mx:
+		if (r.rdlength < pref_size + 1)
 			return true;
 		if (!print_mx(len, r))
 			return false;
 		break;
-	case t_ns:
-	case t_cname:
+	case type_ns:
+	case type_cname:
 		if (!decode_name_print(len, r.rdata))
 			return false;
 		break;
@@ -178,9 +179,9 @@ static bool print_record(size_t len, const record &r)
 
 void parse_answers(size_t len, uint16_t qtype)
 {
-	size_t off = answer_start(len);
 	uint16_t count;
-	if (!off || !get_u16(len, 6, count))
+	size_t off = answer_start(len, count);
+	if (!off)
 		return;
 	for (; count; count--) {
 		record r;

@@ -15,7 +15,8 @@ struct keyword {
 };
 
 static constexpr keyword keywords[] = {
-	{"A", 1}, {"NS", 2}, {"CNAME", 5}, {"MX", 15}, {"TXT", 16}, {"AAAA", 28},
+	{"A", type_a}, {"NS", type_ns}, {"CNAME", type_cname},
+	{"MX", type_mx}, {"TXT", type_txt}, {"AAAA", type_aaaa},
 };
 
 bool try_type(const char *arg)
@@ -61,7 +62,7 @@ plan classify(int argc, char **argv)
 	if (argc <= 0)
 		return plan::usage;
 	shortm = 0;
-	qtype = 1;
+	qtype = type_a;
 	for (int i = 0; i < 4; i++)
 		ns_ip[i] = ns_def[i];
 	name = nullptr;

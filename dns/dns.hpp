@@ -11,6 +11,21 @@ constexpr size_t max_name_text = 255; // bytes of name text, without the zero by
 constexpr size_t max_label = 63;
 constexpr size_t max_wire = 255;      // wire form of a name, root byte included
 
+// Record types (QTYPE and TYPE numbers) the kit asks for and prints.
+enum : uint16_t {
+	type_a = 1, type_ns = 2, type_cname = 5, type_mx = 15, type_txt = 16, type_aaaa = 28,
+};
+constexpr uint16_t class_in = 1;
+
+// Message layout: a fixed header, then the question (a name, QTYPE and QCLASS), then
+// the answer records (a name, then TYPE, CLASS, TTL and RDLENGTH ahead of RDATA).
+constexpr size_t header_size = 12;
+constexpr size_t ancount_at = 6;      // the one header field the readers use
+constexpr size_t question_tail = 4;   // QTYPE and QCLASS after the question's name
+constexpr size_t rdlength_at = 8;     // from the end of a record's name
+constexpr size_t rr_fixed = 10;       // TYPE to RDLENGTH
+constexpr uint8_t pointer_mark = 0xc0; // a name byte this high starts a 2-byte pointer
+
 extern uint8_t qwire[qwire_size];
 extern uint8_t pkt[pkt_size];
 extern uint8_t rpkt[rpkt_size];
@@ -36,9 +51,9 @@ bool get_u16(size_t len, size_t off, uint16_t &v);
 // runs past len.
 bool skip_name(size_t len, size_t &off);
 
-// Offset of the answer section (after the header and one question), or 0 when the
-// reply is shorter than a header or the question runs past len.
-size_t answer_start(size_t len);
+// Offset of the answer section (after the header and one question), with ANCOUNT in
+// count; 0 when the reply is shorter than a header or the question runs past len.
+size_t answer_start(size_t len, uint16_t &count);
 
 struct record {
 	uint16_t type;

@@ -4,7 +4,7 @@
 // file cannot be read), then the listing, walked in batches of at most 8192 bytes as
 // the tool reads it. The fake system checks every signal the walk tries to send.
 #include "fuzz.hpp"
-#include "pkill/scan.hpp"
+#include "pkill/walk.hpp"
 
 #include <cstdlib>
 #include <cstring>

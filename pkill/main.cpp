@@ -1,8 +1,8 @@
 // pkill: sends one signal to every process whose command name is exactly NAME. The
-// entry reads the arguments, lists /proc and supplies the walk with the real system.
+// entry reads the arguments, then lists /proc and hands each batch to the record walk.
 #include "common/entry.hpp"
 #include "common/out.hpp"
-#include "pkill/scan.hpp"
+#include "pkill/walk.hpp"
 
 static constexpr char usage_line[] =
 	"usage: pkill [-9|-15] NAME  (protects tazu only \xC2\xB7 rest is yours)\n";
@@ -13,18 +13,6 @@ static_assert(sizeof banner - 1 == 72);
 
 static constexpr size_t dent_size = 8192;
 static uint8_t dent[dent_size];
-
-long read_comm(const char *file, char *buf, size_t max)
-{
-	long fd = sys::open(file, sys::o_rdonly);
-	if (fd < 0)
-		return fd;
-	long n = sys::read(static_cast<int>(fd), buf, max);
-	sys::close(static_cast<int>(fd));
-	return n;
-}
-
-bool send_signal(uint64_t pid, int signo) { return sys::kill(static_cast<long>(pid), signo) == 0; }
 
 // Lists /proc batch by batch, each batch walked before the next is read.
 static int scan()

@@ -97,8 +97,10 @@ TEST(NextRecord, StopsAtTruncation)
 	bytes q(pkt, pkt + build_query(n, 1));
 	bytes full = dns_reply(q, {{1, ipv4("192.0.2.1")}, {1, ipv4("192.0.2.2")}});
 	size_t len = load(full);
-	size_t off = answer_start(len);
+	uint16_t count;
+	size_t off = answer_start(len, count);
 	ASSERT_EQ(off, q.size());
+	EXPECT_EQ(count, 2);
 	record r;
 	ASSERT_TRUE(next_record(len, off, r));
 	EXPECT_EQ(r.type, 1);
@@ -112,5 +114,5 @@ TEST(NextRecord, StopsAtTruncation)
 	EXPECT_TRUE(next_record(load(full), off, r));
 	EXPECT_EQ(off, full.size());
 	for (size_t short_len = 0; short_len < q.size(); short_len++)
-		EXPECT_EQ(answer_start(load(bytes(full.begin(), full.begin() + short_len))), 0u);
+		EXPECT_EQ(answer_start(load(bytes(full.begin(), full.begin() + short_len)), count), 0u);
 }

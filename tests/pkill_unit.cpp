@@ -1,6 +1,6 @@
 // The process walk of pkill over crafted getdents64 batches, with a fake /proc: which
 // entries are examined, which comm files are read and which processes are signalled.
-#include "pkill/scan.hpp"
+#include "pkill/walk.hpp"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
-// Process scan: every all-digit /proc entry is examined the moment it is listed, so
-// nothing is gathered and processes are signalled in listing order.
-#include "pkill/scan.hpp"
+// The record walk: every all-digit /proc entry is examined the moment it is listed, so
+// nothing is gathered and processes are signalled in listing order. The system is
+// reached only through read_comm and send_signal, so this file builds hosted as well.
+#include "pkill/walk.hpp"
 #include "common/text.hpp"
 
 // A linux_dirent64 record holds its length as a little-endian 16-bit number at offset

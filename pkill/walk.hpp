@@ -1,5 +1,5 @@
-// The process scan of pkill: walking one batch of /proc directory records and
-// examining every process listed in it, signalling those whose command name is NAME.
+// The record walk of pkill: one batch of /proc directory records, every process listed
+// in it examined and signalled when its command name is NAME.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -23,8 +23,8 @@ bool set_name(const char *arg);
 bool walk_batch(const uint8_t *batch, size_t n);
 
 // The two contacts with the running system, provided by whoever links the walk: the
-// tool's entry does the real system calls, tests and fuzzers bring fakes, so the hosted
-// build of the walk can never signal a real process.
+// tool links system.cpp, which makes the real calls; tests and fuzzers bring fakes, so
+// the hosted build of the walk can never signal a real process.
 // read_comm opens path, reads at most max bytes into buf and closes it again; it returns
 // the byte count, or a negative number when the file cannot be opened or read.
 long read_comm(const char *file, char *buf, size_t max);
