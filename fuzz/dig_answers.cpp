@@ -5,25 +5,11 @@
 #include "dns/dns.hpp"
 #include "fuzz.hpp"
 
-#include <cstring>
-#include <sanitizer/asan_interface.h>
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-	silence_stdout();
-	return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	static constexpr uint16_t types[] = {1, 2, 5, 15, 16, 28};
-	if (size > rpkt_size)
-		size = rpkt_size;
-	if (size)
-		memcpy(rpkt, data, size);
-	ASAN_POISON_MEMORY_REGION(rpkt + size, rpkt_size - size);
+	size = load_poisoned(rpkt, rpkt_size, data, size);
 	for (uint16_t t : types)
 		parse_answers(size, t);
-	ASAN_UNPOISON_MEMORY_REGION(rpkt + size, rpkt_size - size);
 	return 0;
 }

@@ -8,12 +8,6 @@
 #include <cstring>
 #include <memory>
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-	silence_stdout();
-	return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	if (size == 0)

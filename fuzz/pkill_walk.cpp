@@ -14,37 +14,37 @@ static constexpr uint64_t our_pid = 4242;
 static constexpr size_t batch_max = 8192;
 static std::string name_now, comm_now;
 static bool comm_fails, refuse;
-static uint64_t last_read_pid;
+static std::string last_digits; // the entry name of the comm file read last
 
+// The comm file the walk reads must be "/proc/" + the entry's digits + "/comm"; the fake
+// hands over the scripted command name, in the walk's static buffer fenced as a read
+// into it would leave it.
 long read_comm(const char *file, char *buf, size_t max)
 {
-	size_t len = strlen(file);
-	if (max != comm_read_max || len >= path_size || len < 12 || memcmp(file, "/proc/", 6) ||
-	    memcmp(file + len - 5, "/comm", 5))
+	std::string f = file;
+	if (buf != comm || max != comm_read_max || f.size() >= path_size || f.size() < 12 ||
+	    f.compare(0, 6, "/proc/") || f.compare(f.size() - 5, 5, "/comm"))
 		abort();
-	// Remember which process this is, saturating as the walk does.
-	uint64_t pid = 0;
-	for (size_t i = 6; i < len - 5; i++) {
-		if (file[i] < '0' || file[i] > '9')
-			abort();
-		if (pid <= 0x7fffffff)
-			pid = pid * 10 + uint64_t(file[i] - '0');
-	}
-	last_read_pid = pid;
+	last_digits = f.substr(6, f.size() - 11);
+	if (last_digits.find_first_not_of("0123456789") != std::string::npos)
+		abort();
 	if (comm_fails)
 		return -13;
-	size_t n = std::min(max, comm_now.size());
-	memcpy(buf, comm_now.data(), n);
-	return long(n);
+	return long(load_poisoned(buf, comm_size, reinterpret_cast<const uint8_t *>(comm_now.data()),
+				  std::min(max, comm_now.size())));
 }
 
+// The rule, as documented: the process ID is the decimal value of the entry's digits,
+// never 0, 1 or ourselves, and never one that kill would cut to another process (over
+// 31 bits); the command name, one final newline dropped, is NAME and not "tazu".
 bool send_signal(uint64_t pid, int signo)
 {
 	std::string c = comm_now.substr(0, comm_read_max);
 	if (!c.empty() && c.back() == '\n')
 		c.pop_back();
-	if (pid < 2 || pid > 0x7fffffff || pid == our_pid || pid != last_read_pid || c != name_now ||
-	    c == "tazu" || (signo != 9 && signo != 15))
+	std::string digits = last_digits.substr(std::min(last_digits.find_first_not_of('0'), last_digits.size()));
+	if (pid < 2 || pid > 0x7fffffff || pid == our_pid || std::to_string(pid) != digits ||
+	    c != name_now || c == "tazu" || (signo != 9 && signo != 15))
 		abort();
 	return !refuse;
 }

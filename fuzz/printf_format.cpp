@@ -2,12 +2,6 @@
 #include "fuzz.hpp"
 #include "printf/format.hpp"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-	silence_stdout();
-	return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	auto args = split_args(data, size);

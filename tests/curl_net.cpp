@@ -22,7 +22,7 @@
 // (everything up to the blank line), sends the reply, then closes in order or, with
 // reset, aborts the connection (SO_LINGER 0 sends a reset). With early, it answers and
 // resets without waiting for the request.
-class fake_http {
+class fake_http : public fake_server<std::string> {
 public:
 	struct script {
 		std::string reply;
@@ -32,46 +32,27 @@ public:
 
 	fake_http(const std::string &addr, uint16_t port, script s) : act(std::move(s))
 	{
-		fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		int l = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 		int one = 1;
-		setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+		setsockopt(l, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
 		sockaddr_in sa{};
 		sa.sin_family = AF_INET;
 		sa.sin_port = htons(port);
 		inet_pton(AF_INET, addr.c_str(), &sa.sin_addr);
-		if (bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) || listen(fd, 8) || pipe(stop))
+		if (bind(l, reinterpret_cast<sockaddr *>(&sa), sizeof sa) || listen(l, 8))
 			throw std::runtime_error("fake_http: cannot listen on " + addr);
-		worker = std::thread([this] { serve(); });
-	}
-
-	~fake_http()
-	{
-		(void)!write(stop[1], "x", 1);
-		worker.join();
-		close(fd);
-		close(stop[0]);
-		close(stop[1]);
-	}
-
-	std::vector<std::string> requests()
-	{
-		std::lock_guard<std::mutex> g(lock);
-		return seen;
-	}
-
-private:
-	void serve()
-	{
-		for (;;) {
-			pollfd p[2] = {{fd, POLLIN, 0}, {stop[0], POLLIN, 0}};
-			poll(p, 2, -1);
-			if (p[1].revents)
-				return;
+		start(l, [this] {
 			int c = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
 			if (c >= 0)
 				answer(c);
-		}
+		});
 	}
+
+	~fake_http() { stop(); }
+
+	std::vector<std::string> requests() { return seen(); }
+
+private:
 
 	void answer(int c)
 	{
@@ -84,10 +65,7 @@ private:
 				break;
 			req.append(b, size_t(n));
 		}
-		{
-			std::lock_guard<std::mutex> g(lock);
-			seen.push_back(req);
-		}
+		record(req);
 		for (size_t at = 0; at < act.reply.size();) {
 			ssize_t n = write(c, act.reply.data() + at, act.reply.size() - at);
 			if (n <= 0)
@@ -107,10 +85,6 @@ private:
 	}
 
 	script act;
-	int fd = -1, stop[2] = {-1, -1};
-	std::mutex lock;
-	std::vector<std::string> seen;
-	std::thread worker;
 };
 
 // A resolver that answers every A query with one address.
@@ -316,12 +290,9 @@ TEST(Http, SystemCallsOfASmallFetch)
 	Result res = run_traced("curl", {"http://s.test/"}, calls);
 	EXPECT_EQ(res.status, 0);
 	EXPECT_EQ(res.out, "HTTP/1.0 200 OK\r\n\r\nsmall\n");
-	std::vector<std::string> names;
-	for (auto &c : calls)
-		names.push_back(c.name);
 	std::vector<std::string> want = {"socket", "connect", "setsockopt", "sendto", "recvfrom", "close",
 					 "socket", "connect", "write", "read", "write", "read", "close", "exit"};
-	EXPECT_EQ(names, want);
+	EXPECT_EQ(call_names(calls), want);
 	ASSERT_EQ(calls.size(), want.size());
 	EXPECT_EQ(calls[8].args[2], request_for("/", "s.test").size());
 	EXPECT_EQ(calls[9].args[2], 65536u);

@@ -5,7 +5,6 @@
 #include "harness.hpp"
 
 #include <arpa/inet.h>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -30,8 +29,7 @@ static lookup dig(const std::vector<std::string> &args,
 	l.sent = dns.queries();
 	for (auto &w : write_sizes(calls))
 		l.writes += (l.writes.empty() ? "" : " ") + w;
-	for (auto &c : calls)
-		l.calls.push_back(c.name);
+	l.calls = call_names(calls);
 	return l;
 }
 
@@ -330,11 +328,6 @@ TEST(Exchange, SpoofedDatagramsIgnored)
 	});
 	EXPECT_EQ(l.r.out, "192.0.2.7\n");
 	EXPECT_EQ(l.r.status, 0);
-}
-
-static double seconds_since(std::chrono::steady_clock::time_point t)
-{
-	return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
 TEST(Exchange, SilentResolverOneResendThenFailure)

@@ -3,8 +3,8 @@
 // buffer, and failures.
 #include "dns/dns.hpp"
 #include "fake_dns.hpp"
+#include "harness.hpp"
 
-#include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -13,11 +13,6 @@ static const uint8_t server[4] = {192, 0, 2, 53};
 static size_t exchange(const char *name = "h.test")
 {
 	return do_udp(server, build_query(encode_qname(name), 1));
-}
-
-static double seconds_since(std::chrono::steady_clock::time_point t)
-{
-	return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
 TEST(DoUdp, TakesTheResolversReplyOnly)

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <cstring>
 #include <netinet/in.h>
-#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -24,27 +23,15 @@ static int udp_socket(uint16_t port)
 
 fake_dns::fake_dns(handler h) : handle(std::move(h))
 {
-	fd = udp_socket(53);
+	int query_fd = udp_socket(53);
 	spoof_fd = udp_socket(5353);
-	if (pipe(stop_pipe))
-		throw std::runtime_error("pipe");
-	worker = std::thread([this] { serve(); });
+	start(query_fd, [this] { serve_one(); });
 }
 
 fake_dns::~fake_dns()
 {
-	(void)!write(stop_pipe[1], "x", 1);
-	worker.join();
-	close(fd);
+	stop();
 	close(spoof_fd);
-	close(stop_pipe[0]);
-	close(stop_pipe[1]);
-}
-
-std::vector<dns_query> fake_dns::queries()
-{
-	std::lock_guard<std::mutex> g(lock);
-	return seen;
 }
 
 // Sends buf to peer from the local address dst (IP_PKTINFO), through socket s.
@@ -69,42 +56,33 @@ static void send_from(int s, const bytes &buf, const sockaddr_in &peer, in_addr 
 	sendmsg(s, &m, 0);
 }
 
-void fake_dns::serve()
+void fake_dns::serve_one()
 {
-	for (;;) {
-		pollfd p[2] = {{fd, POLLIN, 0}, {stop_pipe[0], POLLIN, 0}};
-		poll(p, 2, -1);
-		if (p[1].revents)
-			return;
-		uint8_t buf[4096];
-		char ctl[256];
-		sockaddr_in peer{};
-		iovec iov{buf, sizeof buf};
-		msghdr m{};
-		m.msg_name = &peer;
-		m.msg_namelen = sizeof peer;
-		m.msg_iov = &iov;
-		m.msg_iovlen = 1;
-		m.msg_control = ctl;
-		m.msg_controllen = sizeof ctl;
-		ssize_t n = recvmsg(fd, &m, 0);
-		if (n < 0)
-			continue;
-		in_addr dst{};
-		for (cmsghdr *c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
-			if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
-				dst = reinterpret_cast<in_pktinfo *>(CMSG_DATA(c))->ipi_addr;
-		dns_query q{bytes(buf, buf + n), inet_ntoa(dst), ntohs(peer.sin_port)};
-		{
-			std::lock_guard<std::mutex> g(lock);
-			seen.push_back(q);
-		}
-		dns_answer a = handle(q);
-		for (auto &d : a.spoofed)
-			send_from(spoof_fd, d, peer, dst);
-		for (auto &d : a.replies)
-			send_from(fd, d, peer, dst);
-	}
+	uint8_t buf[4096];
+	char ctl[256];
+	sockaddr_in peer{};
+	iovec iov{buf, sizeof buf};
+	msghdr m{};
+	m.msg_name = &peer;
+	m.msg_namelen = sizeof peer;
+	m.msg_iov = &iov;
+	m.msg_iovlen = 1;
+	m.msg_control = ctl;
+	m.msg_controllen = sizeof ctl;
+	ssize_t n = recvmsg(fd, &m, 0);
+	if (n < 0)
+		return;
+	in_addr dst{};
+	for (cmsghdr *c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
+		if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+			dst = reinterpret_cast<in_pktinfo *>(CMSG_DATA(c))->ipi_addr;
+	dns_query q{bytes(buf, buf + n), inet_ntoa(dst), ntohs(peer.sin_port)};
+	record(q);
+	dns_answer a = handle(q);
+	for (auto &d : a.spoofed)
+		send_from(spoof_fd, d, peer, dst);
+	for (auto &d : a.replies)
+		send_from(fd, d, peer, dst);
 }
 
 bytes wire_name(const std::string &name)

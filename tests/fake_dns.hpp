@@ -3,12 +3,10 @@
 // reaches it too), records every query, and answers each with the datagrams its
 // handler returns — from the very address the query was sent to.
 #pragma once
+#include "fake_server.hpp"
+
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 using bytes = std::vector<uint8_t>;
 
@@ -25,20 +23,17 @@ struct dns_answer {
 	std::vector<bytes> spoofed;
 };
 
-class fake_dns {
+class fake_dns : public fake_server<dns_query> {
 public:
 	using handler = std::function<dns_answer(const dns_query &)>;
 	explicit fake_dns(handler h);
 	~fake_dns();
-	std::vector<dns_query> queries();
+	std::vector<dns_query> queries() { return seen(); }
 
 private:
-	void serve();
+	void serve_one();
 	handler handle;
-	int fd = -1, spoof_fd = -1, stop_pipe[2] = {-1, -1};
-	std::mutex lock;
-	std::vector<dns_query> seen;
-	std::thread worker;
+	int spoof_fd = -1;
 };
 
 // Wire form of a dotted name ("" or "." is the root).

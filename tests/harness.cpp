@@ -156,6 +156,23 @@ Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	return r;
 }
 
+std::vector<std::string> call_names(const std::vector<Syscall> &calls)
+{
+	std::vector<std::string> n;
+	for (auto &c : calls)
+		n.push_back(c.name);
+	return n;
+}
+
+std::vector<Syscall> calls_named(const std::vector<Syscall> &calls, const std::string &name)
+{
+	std::vector<Syscall> r;
+	for (auto &c : calls)
+		if (c.name == name)
+			r.push_back(c);
+	return r;
+}
+
 std::vector<std::string> write_sizes(const std::vector<Syscall> &calls)
 {
 	std::vector<std::string> w;

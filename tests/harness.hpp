@@ -1,6 +1,7 @@
 // Test harness shared by every suite: spawn a built tool (or any command) with
 // arguments and standard input, bounded by a timeout, and capture what it did.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,12 +34,22 @@ Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	       std::vector<Syscall> &calls, const std::string &in = "",
 	       int timeout_ms = 20000, const std::string &cwd = "");
 
+// The names of a trace's calls, and the calls of one name, in order.
+std::vector<std::string> call_names(const std::vector<Syscall> &calls);
+std::vector<Syscall> calls_named(const std::vector<Syscall> &calls, const std::string &name);
+
 // The write calls of a trace, as "LEN" for descriptor 1 and "FD:LEN" otherwise.
 std::vector<std::string> write_sizes(const std::vector<Syscall> &calls);
 
 // Escaped text of the case files: \n \t \r \0 \\ \| \s (space) \xHH.
 std::string unescape(const std::string &s);
 std::string escape(const std::string &s);
+
+// Seconds since t, for the few tests whose subject is a time bound of the tool.
+inline double seconds_since(std::chrono::steady_clock::time_point t)
+{
+	return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
 
 // A real peer (unbound, nginx) missing: skipped locally, a failure in CI.
 bool have_peer(const std::string &program);

@@ -15,20 +15,11 @@ static std::string file_with(const std::string &text)
 	return path;
 }
 
-static std::vector<Syscall> only(const std::vector<Syscall> &calls, const std::string &name)
-{
-	std::vector<Syscall> r;
-	for (auto &c : calls)
-		if (c.name == name)
-			r.push_back(c);
-	return r;
-}
-
 // The sizes each read asked for and got.
 static std::vector<std::pair<uint64_t, int64_t>> reads(const std::vector<Syscall> &calls)
 {
 	std::vector<std::pair<uint64_t, int64_t>> r;
-	for (auto &c : only(calls, "read"))
+	for (auto &c : calls_named(calls, "read"))
 		r.emplace_back(c.args[2], c.ret);
 	return r;
 }
@@ -54,8 +45,8 @@ TEST(JqInput, FileReadLoopAndCut)
 		EXPECT_EQ(res.status, 0);
 		EXPECT_EQ(res.out, doc.substr(0, held_max) + "\n");
 		EXPECT_EQ(reads(calls), r.want);
-		ASSERT_EQ(only(calls, "close").size(), 1u);
-		EXPECT_EQ(int64_t(only(calls, "close")[0].args[0]), only(calls, "open").at(0).ret);
+		ASSERT_EQ(calls_named(calls, "close").size(), 1u);
+		EXPECT_EQ(int64_t(calls_named(calls, "close")[0].args[0]), calls_named(calls, "open").at(0).ret);
 	}
 }
 
@@ -77,8 +68,8 @@ TEST(JqInput, LongStandardInput)
 	EXPECT_GE(held, 262140u);
 	EXPECT_LE(held, held_max);
 	EXPECT_EQ(res.out, doc.substr(0, held) + "\n");
-	EXPECT_TRUE(only(calls, "close").empty());
-	EXPECT_TRUE(only(calls, "open").empty());
+	EXPECT_TRUE(calls_named(calls, "close").empty());
+	EXPECT_TRUE(calls_named(calls, "open").empty());
 }
 
 TEST(JqInput, VersionTouchesNoInput)

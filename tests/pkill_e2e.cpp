@@ -118,8 +118,8 @@ static std::string letters(const std::vector<Syscall> &calls)
 static std::vector<std::pair<uint64_t, uint64_t>> kills_of(const std::vector<Syscall> &calls)
 {
 	std::vector<std::pair<uint64_t, uint64_t>> k;
-	for (auto &c : calls)
-		if (c.name == "kill" && c.args.size() == 2)
+	for (auto &c : calls_named(calls, "kill"))
+		if (c.args.size() == 2)
 			k.push_back({c.args[0], c.args[1]});
 	return k;
 }
