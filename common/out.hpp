@@ -1,17 +1,67 @@
-// Direct output: every call is exactly one write system call, unbuffered, result ignored.
-// The tools' write granularity is part of their documented behaviour, so nothing here
-// ever joins or splits writes.
+// Direct output, unbuffered. Each call hands its bytes to the kernel in one write; only
+// when the kernel takes part of them (a pipe's reader paused, a stop and continue), is
+// interrupted or would block does the rest follow in further calls, so the documented
+// write granularity holds in every ordinary run and no byte is ever dropped.
 #pragma once
 #include "common/sys.hpp"
 #include "common/text.hpp"
 
-inline void out_buf(int fd, const void *buf, size_t n) { sys::write(fd, buf, n); }
-inline void out_str(int fd, const char *s) { sys::write(fd, s, str_len(s)); }
+// Set once a write has failed for good (reader gone with SIGPIPE ignored, disk full,
+// I/O error, descriptor closed). Later output is skipped, since it could only leave a
+// gap, and the entry turns a status of 0 into 1. Only standard output can set it in a
+// run that would end with 0: every write to standard error comes before a failure
+// status of its own.
+inline bool out_failed;
+
+// Waits until fd takes bytes again. poll's own result does not matter: the next write
+// tells. Kept apart from the loop below, which then needs no saved registers.
+[[gnu::noinline]] static void out_wait(long fd)
+{
+	long pfd = fd | long(sys::pollout) << 32; // struct pollfd: fd, events, revents
+	sys::poll(&pfd, 1, -1);
+}
+
+// Writes all n bytes (n may be 0: that is still one write call). After a short count,
+// an interrupted call or a descriptor that would block, it waits until the descriptor
+// takes bytes again and goes on with the rest; any other failure is final. Out of
+// line: one copy per tool is smaller than the loop at every call site.
+[[gnu::noinline]] inline void out_buf(int fd, const void *buf, size_t n)
+{
+	auto *p = static_cast<const char *>(buf);
+	if (out_failed)
+		return;
+	for (;;) {
+		long r = sys::write(fd, p, n);
+		if (static_cast<size_t>(r) == n)
+			return;
+		if (r > 0) {
+			p += r;
+			n -= static_cast<size_t>(r);
+		} else if (r != sys::eagain && r != sys::eintr) {
+			out_failed = true;
+			return;
+		}
+		out_wait(fd);
+	}
+}
+
+inline void out_str(int fd, const char *s) { out_buf(fd, s, str_len(s)); }
 
 // Writes a constant text whose length the compiler counted (the array's last byte is
 // the literal's terminating zero, which is not written).
 template <size_t N>
 inline void out_text(int fd, const char (&text)[N])
 {
-	sys::write(fd, text, N - 1);
+	out_buf(fd, text, N - 1);
+}
+
+// One byte to standard output. It is written from a static cell rather than the
+// caller's stack: no frame is needed to hold it, and the buffer address a trace shows
+// is the same in every run. Inline: with out_buf out of line, a call here costs no
+// less than storing the byte where it is needed.
+inline char out_cell;
+inline void out_byte(char c)
+{
+	out_cell = c;
+	out_buf(1, &out_cell, 1);
 }

@@ -100,12 +100,15 @@ inline long setsockopt(int fd, int level, int name, const void *val, size_t len)
 		call1(nr_exit, status);
 }
 
+// Error results of the kernel ABI the kit acts on (the raw -errno).
+enum : long { eintr = -4, eagain = -11 };
+
 // Constants of the kernel ABI the kit uses.
 enum : int {
 	o_rdonly = 0, o_directory = 0200000,
 	af_inet = 2, sock_stream = 1, sock_dgram = 2,
 	sol_socket = 1, so_rcvtimeo = 20,
-	pollin = 1,
+	pollin = 1, pollout = 4,
 };
 
 } // namespace sys

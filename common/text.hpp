@@ -23,6 +23,27 @@ inline bool str_eq(const char *a, const char *b)
 	return *a == *b;
 }
 
+// True when s begins with every byte of prefix.
+inline bool starts(const char *s, const char *prefix)
+{
+	for (; *prefix; s++, prefix++)
+		if (*s != *prefix)
+			return false;
+	return true;
+}
+
+// Copies src into dst of size bytes: at most size - 1 of them, then a zero. Gives the
+// length copied n; src[n] is not zero when src did not fit. What a cut copy means is
+// the caller's to say, since a cut name or filter would name something else.
+inline size_t copy_str(char *dst, const char *src, size_t size)
+{
+	size_t n = 0;
+	for (; n < size - 1 && src[n]; n++)
+		dst[n] = src[n];
+	dst[n] = 0;
+	return n;
+}
+
 // Equality of two byte runs given by start and length.
 inline bool bytes_eq(const char *a, size_t na, const char *b, size_t nb)
 {

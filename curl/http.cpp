@@ -20,25 +20,51 @@ static char *put(char *d, const char *s)
 	return d;
 }
 
+static size_t build_request(const char *path, const char *host)
+{
+	char *end = put(req, "GET ");
+	end = put(end, path);
+	end = put(end, " HTTP/1.0\r\nHost: ");
+	end = put(end, host);
+	end = put(end, "\r\nConnection: close\r\n\r\n");
+	return size_t(end - req);
+}
+
+// Copies what the server sends to standard output; true when the server closed the
+// connection in order. Once the output has failed nothing more is read: the rest
+// could only be dropped.
+static bool copy_response(int fd)
+{
+	long n;
+	while ((n = sys::read(fd, buf, buf_size)) > 0) {
+		out_buf(1, buf, size_t(n));
+		if (out_failed)
+			return false;
+	}
+	return n == 0;
+}
+
+// A reset that reaches us before the request is reported by the write, and the reads
+// that follow then see an ordinary end: it is a failure all the same.
+static bool exchange(int fd, const uint8_t *sa, size_t sa_len, const char *path, const char *host)
+{
+	if (sys::connect(fd, sa, sa_len) != 0)
+		return false;
+	bool sent = sys::write(fd, req, build_request(path, host)) >= 0;
+	return copy_response(fd) && sent;
+}
+
+// With standard output or error closed at start the socket takes that number, and the
+// response would go back to the server: such a socket is closed unconnected. (Taking
+// descriptor 0 is harmless: nothing is ever written there.)
 bool http_get(const char *path, const char *host, uint16_t port, const uint8_t ip[4])
 {
-	long fd = sys::socket(sys::af_inet, sys::sock_stream, 0);
-	if (fd < 0)
+	long r = sys::socket(sys::af_inet, sys::sock_stream, 0);
+	if (r < 0)
 		return false;
+	int fd = int(r);
 	uint8_t sa[16] = {sys::af_inet, 0, uint8_t(port >> 8), uint8_t(port), ip[0], ip[1], ip[2], ip[3]};
-	long n = -1, sent = -1;
-	if (sys::connect(int(fd), sa, sizeof sa) == 0) {
-		char *end = put(req, "GET ");
-		end = put(end, path);
-		end = put(end, " HTTP/1.0\r\nHost: ");
-		end = put(end, host);
-		end = put(end, "\r\nConnection: close\r\n\r\n");
-		sent = sys::write(int(fd), req, size_t(end - req));
-		while ((n = sys::read(int(fd), buf, buf_size)) > 0)
-			out_buf(1, buf, size_t(n));
-	}
-	sys::close(int(fd));
-	// A reset that reaches us before the request is reported by the write, and the
-	// reads that follow then see an ordinary end: it is a failure all the same.
-	return n == 0 && sent >= 0;
+	bool ok = (fd < 1 || fd > 2) && exchange(fd, sa, sizeof sa, path, host);
+	sys::close(fd);
+	return ok;
 }

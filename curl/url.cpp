@@ -10,19 +10,7 @@ static bool url_long; // the argument did not fit url: parse_url refuses it
 
 void copy_url(const char *arg)
 {
-	size_t n = 0;
-	for (; n < url_size - 1 && arg[n]; n++)
-		url[n] = arg[n];
-	url[n] = 0;
-	url_long = arg[n] != 0;
-}
-
-static bool starts(const char *s, const char *prefix)
-{
-	for (; *prefix; s++, prefix++)
-		if (*s != *prefix)
-			return false;
-	return true;
+	url_long = arg[copy_str(url, arg, url_size)] != 0;
 }
 
 // CR and LF would inject headers; a space or any other control byte would split or

@@ -20,8 +20,6 @@ static constexpr char hexdig[] = "0123456789abcdef";
 static uint8_t nbuf[nbuf_size];
 static char ipbuf[ipbuf_size];
 
-static void put(char c) { out_buf(1, &c, 1); }
-
 static void puint16(uint16_t v)
 {
 	size_t i = ipbuf_size;
@@ -45,7 +43,7 @@ static void print_a(size_t p)
 {
 	for (size_t i = 0; i < a_size; i++) {
 		puint8(rpkt[p + i]);
-		put(i < a_size - 1 ? '.' : '\n');
+		out_byte(i < a_size - 1 ? '.' : '\n');
 	}
 }
 
@@ -54,16 +52,16 @@ static void print_aaaa(size_t p)
 	for (size_t i = 0; i < aaaa_size; i++) {
 		phex2(rpkt[p + i]);
 		if (i % 2 && i < aaaa_size - 1)
-			put(':');
+			out_byte(':');
 	}
-	put('\n');
+	out_byte('\n');
 }
 
 // The strings run together; a length byte that claims more than RDATA still holds is
 // clamped to what is left.
 static void print_txt(size_t q, size_t r)
 {
-	put('"');
+	out_byte('"');
 	while (r) {
 		size_t n = rpkt[q++];
 		r--;
@@ -74,8 +72,8 @@ static void print_txt(size_t q, size_t r)
 		q += n;
 		r -= n;
 	}
-	put('"');
-	put('\n');
+	out_byte('"');
+	out_byte('\n');
 }
 
 // Gathers the name at p into nbuf (labels joined by ".", no final dot) and its length
@@ -115,7 +113,7 @@ static void print_name(size_t k)
 {
 	if (k)
 		out_buf(1, nbuf, k);
-	put('\n');
+	out_byte('\n');
 }
 
 // Nothing of a record is written unless its name lies wholly inside the reply.
@@ -136,7 +134,7 @@ static bool print_mx(size_t len, const record &r)
 	uint16_t pref;
 	get_u16(len, r.rdata, pref);
 	puint16(pref);
-	put(' ');
+	out_byte(' ');
 	print_name(k);
 	return true;
 }

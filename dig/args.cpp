@@ -45,7 +45,7 @@ void parse_ipv4(const char *text)
 static void classify_one(const char *arg)
 {
 	if (arg[0] == '+') {
-		if (arg[1] == 's' && arg[2] == 'h' && arg[3] == 'o' && arg[4] == 'r')
+		if (starts(arg + 1, "shor"))
 			shortm = 1;
 		return;
 	}

@@ -8,14 +8,6 @@ bool flg_r;
 
 static constexpr char jnull[] = "null";
 static constexpr char nl[] = "\n";
-static char cell;
-
-static void putc(char c)
-{
-	cell = c;
-	sys::write(1, &cell, 1);
-}
-
 static void putnl() { out_text(1, nl); }
 
 // The filter is a zero-terminated string of its own, so it is read directly.
@@ -68,7 +60,7 @@ static void emit_value(const char *p)
 			} else {
 				p++;
 			}
-			putc(c);
+			out_byte(c);
 		}
 	} else {
 		const char *start = p;

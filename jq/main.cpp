@@ -25,10 +25,8 @@ static_assert(vlen == 93);
 // is left empty, and the walk refuses an empty filter like any other malformed one.
 static void set_filt(const char *arg)
 {
-	for (size_t i = 0; i < filt_size; i++)
-		if (!(filt[i] = arg[i]))
-			return;
-	filt[0] = 0;
+	if (arg[copy_str(filt, arg, filt_size)])
+		filt[0] = 0;
 }
 
 // Reads the file at path, or standard input, into jbuf and stores a zero after the text.

@@ -36,12 +36,8 @@ static int at(size_t i) { return i < bat_len ? bat[i] : -1; }
 
 bool set_name(const char *arg)
 {
-	for (name_len = 0; name_len < name_size; name_len++) {
-		name[name_len] = arg[name_len];
-		if (!arg[name_len])
-			return true;
-	}
-	return false;
+	name_len = copy_str(name, arg, name_size);
+	return !arg[name_len];
 }
 
 // Builds "/proc/NAME/comm" in path from the entry name lying in the record bytes

@@ -3,8 +3,8 @@
 #include "printf/format.hpp"
 #include "common/out.hpp"
 
-// Numbers are rendered backwards from the end; byte 0 doubles as the one-byte write
-// cell, and the longest rendering (22 octal digits) never reaches it.
+// Numbers are rendered backwards from the end; the longest rendering (22 octal digits
+// and the zero) fits with room to spare.
 static constexpr size_t numbuf_size = 64;
 static char numbuf[numbuf_size];
 static constexpr char hexlo[] = "0123456789abcdef";
@@ -32,12 +32,6 @@ uint64_t arg_to_num(const char *arg)
 	return neg ? 0 - wide : wide;
 }
 
-static void putc(char c)
-{
-	numbuf[0] = c;
-	sys::write(1, numbuf, 1);
-}
-
 static void puts(const char *s) { out_str(1, s); }
 
 static void p_base(uint64_t v, unsigned base, const char *digits)
@@ -58,7 +52,7 @@ static void p_oct(uint64_t v) { p_base(v, 8, hexlo); }
 static void p_int(uint64_t v)
 {
 	if (static_cast<int64_t>(v) < 0) {
-		putc('-');
+		out_byte('-');
 		v = 0 - v;
 	}
 	p_uint(v);
@@ -69,7 +63,7 @@ static void conversion(char c)
 	const char *a;
 	switch (c) {
 	case '%':
-		putc('%');
+		out_byte('%');
 		return;
 	case 's':
 		if ((a = next_arg()))
@@ -77,7 +71,7 @@ static void conversion(char c)
 		return;
 	case 'c':
 		if ((a = next_arg()))
-			putc(*a);
+			out_byte(*a);
 		return;
 	case 'd':
 	case 'i':
@@ -94,8 +88,8 @@ static void conversion(char c)
 		p_oct(arg_to_num(next_arg()));
 		return;
 	default:
-		putc('%');
-		putc(c);
+		out_byte('%');
+		out_byte(c);
 	}
 }
 
@@ -116,13 +110,13 @@ void format_walk(const char *fmt, int nargs, char **args)
 	for (; *fmt; fmt++) {
 		char c = *fmt;
 		if (c != '\\' && c != '%') {
-			putc(c);
+			out_byte(c);
 			continue;
 		}
 		if (!*++fmt)
 			return;
 		if (c == '\\')
-			putc(escape(*fmt));
+			out_byte(escape(*fmt));
 		else
 			conversion(*fmt);
 	}

@@ -5,7 +5,8 @@
 // may be left out (empty output and input expected; writes not checked). WRITES lists
 // the write calls in order, "LEN" on descriptor 1 and "FD:LEN" elsewhere, or "-" for no
 // write call at all, checked under strace together with the file's "@syscalls" line:
-// the only calls a run may make.
+// the only calls a run may make. STDOUT "@full" runs the tool with /dev/full as its
+// standard output, where every write fails.
 // Tools run with tests/ as their working folder, so cases may name files in tests/data.
 #include "harness.hpp"
 
@@ -24,6 +25,7 @@ struct Case {
 	bool check_writes = false;
 	std::vector<std::string> writes;
 	std::set<std::string> allowed;
+	std::string out_file;
 };
 
 static std::vector<std::string> split_fields(const std::string &line)
@@ -87,6 +89,10 @@ static std::vector<Case> load_cases()
 			       unescape(f[2]), unescape(f[3]), unescape(f[4]), !f[5].empty(),
 			       f[5] == "-" ? std::vector<std::string>{} : words(f[5]),
 			       allowed};
+			if (f[2] == "@full") {
+				c.out.clear();
+				c.out_file = "/dev/full";
+			}
 			all.push_back(c);
 		}
 	}
@@ -101,7 +107,7 @@ TEST_P(Cases, Matches)
 {
 	const Case &c = GetParam();
 	std::vector<Syscall> calls;
-	Result r = run_traced(c.tool, c.args, calls, c.in, 20000, KAVRO_TESTS_DIR);
+	Result r = run_traced(c.tool, c.args, calls, c.in, 20000, KAVRO_TESTS_DIR, c.out_file);
 	SCOPED_TRACE(c.tool + " " + c.args_text);
 	ASSERT_FALSE(r.timed_out);
 	EXPECT_EQ(escape(r.out), escape(c.out));

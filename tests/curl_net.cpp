@@ -170,6 +170,43 @@ TEST(Http, Exchanges)
 	}
 }
 
+// A 1 MiB body into a pipe whose reader has fallen behind: stopped and continued while
+// its write is blocked, curl sees that write cut short; on a non-blocking pipe it is
+// told to wait. Either way every byte must arrive, in order.
+TEST(Http, FullPipes)
+{
+	std::string page = "HTTP/1.0 200 OK\r\n\r\n" + some_bytes(1 << 20, 4);
+	struct {
+		const char *why;
+		bool stop, nonblock;
+	} rows[] = {
+		{"stopped and continued while blocked", true, false},
+		{"non-blocking pipe", false, true},
+	};
+	fake_dns dns([](const dns_query &q) { return answer_with(q, "192.0.2.50"); });
+	for (auto &r : rows) {
+		fake_http web("192.0.2.50", 80, {page});
+		Result res = run_into_full_pipe({tool_path("curl"), "http://p.test/"}, r.stop, r.nonblock);
+		EXPECT_FALSE(res.timed_out) << r.why;
+		EXPECT_EQ(res.status, 0) << r.why;
+		EXPECT_TRUE(res.out == page) << r.why << ": " << res.out.size() << " bytes, want " << page.size();
+	}
+}
+
+// With standard output or error closed the socket would take its number, and with it
+// the response would go back to the server: no connection is made, and the run fails.
+TEST(Http, ClosedStandardOutputOrError)
+{
+	fake_dns dns([](const dns_query &q) { return answer_with(q, "192.0.2.60"); });
+	for (std::string redirect : {">&-", "2>&-"}) {
+		fake_http web("192.0.2.60", 80, {"HTTP/1.0 200 OK\r\n\r\nx"});
+		Result res = run_cmd({"/bin/sh", "-c", "exec \"$0\" http://c.test/ " + redirect, tool_path("curl")});
+		EXPECT_EQ(res.status, 1) << redirect;
+		EXPECT_EQ(res.out, "") << redirect;
+		EXPECT_TRUE(web.requests().empty()) << redirect;
+	}
+}
+
 // Only the first usable A record counts; each row's server listens on 192.0.2.10 alone,
 // so a wrong pick finds nobody and fails.
 TEST(Resolve, PicksTheFirstUsableARecord)

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -23,7 +24,7 @@ static int64_t now_ms()
 }
 
 Result run_cmd(const std::vector<std::string> &argv, const std::string &in, int timeout_ms,
-	    const std::string &cwd)
+	    const std::string &cwd, const std::string &out_file)
 {
 	int pin[2], pout[2], perr[2];
 	if (pipe2(pin, O_CLOEXEC) || pipe2(pout, O_CLOEXEC) || pipe2(perr, O_CLOEXEC))
@@ -34,6 +35,8 @@ Result run_cmd(const std::vector<std::string> &argv, const std::string &in, int 
 		dup2(pin[0], 0);
 		dup2(pout[1], 1);
 		dup2(perr[1], 2);
+		if (!out_file.empty() && dup2(open(out_file.c_str(), O_WRONLY), 1) != 1)
+			_exit(126);
 		signal(SIGPIPE, SIG_DFL);
 		if (!cwd.empty() && chdir(cwd.c_str()))
 			_exit(126);
@@ -140,13 +143,13 @@ static Syscall parse_trace_line(const std::string &line)
 
 Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	       std::vector<Syscall> &calls, const std::string &in, int timeout_ms,
-	       const std::string &cwd)
+	       const std::string &cwd, const std::string &out_file)
 {
 	std::string log = temp_dir() + "/trace";
 	std::vector<std::string> argv{"strace", "-qq", "-e", "raw=all", "-e", "signal=none",
 				      "-o", log, "--", tool_path(tool)};
 	argv.insert(argv.end(), args.begin(), args.end());
-	Result r = run_cmd(argv, in, timeout_ms, cwd);
+	Result r = run_cmd(argv, in, timeout_ms, cwd, out_file);
 	calls.clear();
 	std::ifstream f(log);
 	std::string line;
@@ -170,6 +173,76 @@ std::vector<Syscall> calls_named(const std::vector<Syscall> &calls, const std::s
 	for (auto &c : calls)
 		if (c.name == name)
 			r.push_back(c);
+	return r;
+}
+
+static char proc_state(pid_t pid)
+{
+	std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+	std::string line;
+	std::getline(f, line);
+	size_t end = line.rfind(')');
+	return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
+}
+
+// Waits until the pipe read by fd is full and pid asleep, or pid has ended.
+static bool wait_full(int fd, pid_t pid, int64_t deadline)
+{
+	int queued = 0, size = fcntl(fd, F_GETPIPE_SZ);
+	for (char st; (st = proc_state(pid)) != 'Z'; usleep(1000)) {
+		if (now_ms() > deadline)
+			return false;
+		if (st == 'S' && ioctl(fd, FIONREAD, &queued) == 0 && queued >= size)
+			return true;
+	}
+	return true;
+}
+
+Result run_into_full_pipe(const std::vector<std::string> &argv, bool stop, bool nonblock,
+		       int timeout_ms)
+{
+	int p[2];
+	// One page: any write larger than that blocks partway, so the stop cuts it short.
+	if (pipe2(p, O_CLOEXEC) || fcntl(p[1], F_SETPIPE_SZ, 4096) < 0)
+		abort();
+	if (nonblock)
+		fcntl(p[1], F_SETFL, O_NONBLOCK);
+	pid_t pid = fork();
+	if (pid == 0) {
+		dup2(p[1], 1);
+		signal(SIGPIPE, SIG_DFL);
+		std::vector<char *> v;
+		for (auto &a : argv)
+			v.push_back(const_cast<char *>(a.c_str()));
+		v.push_back(nullptr);
+		execvp(v[0], v.data());
+		_exit(127);
+	}
+	close(p[1]);
+	Result r;
+	int64_t deadline = now_ms() + timeout_ms;
+	r.timed_out = !wait_full(p[0], pid, deadline);
+	int st = 0;
+	if (stop && !r.timed_out) {
+		kill(pid, SIGSTOP);
+		waitpid(pid, &st, WUNTRACED);
+		kill(pid, SIGCONT);
+	}
+	char buf[65536];
+	while (!r.timed_out) {
+		pollfd f{p[0], POLLIN, 0};
+		int64_t left = deadline - now_ms();
+		r.timed_out = left <= 0 || poll(&f, 1, int(left)) == 0;
+		ssize_t n = r.timed_out ? 0 : read(p[0], buf, sizeof buf);
+		if (n <= 0)
+			break;
+		r.out.append(buf, size_t(n));
+	}
+	close(p[0]);
+	if (r.timed_out)
+		kill(pid, SIGKILL);
+	waitpid(pid, &st, 0);
+	r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 	return r;
 }
 

@@ -22,9 +22,10 @@ struct Syscall {
 std::string tool_path(const std::string &tool);
 
 // Runs argv[0] with the rest as arguments; stdin is fed and closed; killed after
-// timeout_ms. cwd, when given, is the child's working directory.
+// timeout_ms. cwd, when given, is the child's working directory; out_file, when given,
+// is opened for writing as its standard output instead of the captured pipe.
 Result run_cmd(const std::vector<std::string> &argv, const std::string &in = "",
-	    int timeout_ms = 20000, const std::string &cwd = "");
+	    int timeout_ms = 20000, const std::string &cwd = "", const std::string &out_file = "");
 
 Result run_tool(const std::string &tool, const std::vector<std::string> &args,
 	     const std::string &in = "", int timeout_ms = 20000);
@@ -32,7 +33,15 @@ Result run_tool(const std::string &tool, const std::vector<std::string> &args,
 // Runs a tool under strace and returns its system calls (execve excluded) in order.
 Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	       std::vector<Syscall> &calls, const std::string &in = "",
-	       int timeout_ms = 20000, const std::string &cwd = "");
+	       int timeout_ms = 20000, const std::string &cwd = "",
+	       const std::string &out_file = "");
+
+// Runs argv with standard output on a one-page pipe that is not read until the child is
+// asleep with the pipe full, i.e. blocked in a write (or waiting to write); with stop,
+// it is then stopped and continued once, which cuts a blocked write short. With
+// nonblock the pipe's write end is non-blocking. Then everything is read to the end.
+Result run_into_full_pipe(const std::vector<std::string> &argv, bool stop, bool nonblock,
+		       int timeout_ms = 20000);
 
 // The names of a trace's calls, and the calls of one name, in order.
 std::vector<std::string> call_names(const std::vector<Syscall> &calls);

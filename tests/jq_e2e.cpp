@@ -50,6 +50,20 @@ TEST(JqInput, FileReadLoopAndCut)
 	}
 }
 
+// A 200 KiB value goes out in one write; into a full pipe, with jq stopped and continued
+// while that write is blocked, the write is cut short and the rest must still follow.
+TEST(JqOutput, LongSpanIntoAStoppedPipe)
+{
+	std::string doc = "\"";
+	for (size_t i = 0; i < 200 << 10; i++)
+		doc += char('a' + i * 7 % 26);
+	doc += "\"";
+	Result res = run_into_full_pipe({tool_path("jq"), ".", file_with(doc)}, true, false);
+	EXPECT_FALSE(res.timed_out);
+	EXPECT_EQ(res.status, 0);
+	EXPECT_TRUE(res.out == doc + "\n") << res.out.size() << " bytes, want " << doc.size() + 1;
+}
+
 // A pipe gives the text in pieces: each read asks for the room left but the last byte,
 // loading ends once 262,140 bytes are held, and standard input is never closed.
 TEST(JqInput, LongStandardInput)
