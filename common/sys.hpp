@@ -13,7 +13,6 @@ enum : long {
 	nr_recvfrom = 45, nr_setsockopt = 54, nr_exit = 60, nr_kill = 62,
 	nr_getdents64 = 217,
 };
-enum : long { eintr = -4, eagain = -11 };
 
 inline long call0(long n)
 {
