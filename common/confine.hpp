@@ -13,7 +13,8 @@ constexpr bool confine_enabled = KAVRO_CONFINE;
 
 // A tool's list is flat data. A call number starts an entry; every word after it that
 // carries a field tag (arg_is) is a check on that call, and a call passes when all its
-// checks hold. Alternatives for one call are separate entries.
+// checks hold. Alternatives for one call are separate entries. Call numbers and
+// checked values stay below 2^24, under the tag.
 // Only the low half of an argument is compared: the calls checked here take int
 // arguments, of which the kernel itself reads no more, so the check is exact.
 constexpr uint32_t arg_is(int i, uint32_t value)
