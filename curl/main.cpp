@@ -2,6 +2,7 @@
 // Options are recognised before anything is resolved, so "-V" anywhere wins.
 #include "common/entry.hpp"
 #include "common/out.hpp"
+#include "curl/calls.hpp"
 #include "curl/http.hpp"
 #include "curl/resolve.hpp"
 #include "curl/url.hpp"
@@ -17,6 +18,7 @@ static_assert(sizeof https_line - 1 == 52);
 
 int tool_main(int argc, char **argv)
 {
+	confine(curl_calls);
 	bool seen = false;
 	for (int i = 0; i < argc; i++) {
 		const char *a = argv[i];

@@ -5,6 +5,7 @@
 #include "common/out.hpp"
 #include "dig/answers.hpp"
 #include "dig/args.hpp"
+#include "dig/calls.hpp"
 #include "dns/dns.hpp"
 
 static constexpr char usage_line[] = "usage: dig [+short] [A|NS|CNAME|MX|TXT|AAAA] name [@ns]\n";
@@ -15,6 +16,7 @@ static_assert(sizeof banner - 1 == 102);
 
 int tool_main(int argc, char **argv)
 {
+	confine(dig_calls);
 	switch (classify(argc, argv)) {
 	case plan::usage:
 		out_text(2, usage_line);

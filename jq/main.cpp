@@ -3,6 +3,7 @@
 // written to standard error.
 #include "common/entry.hpp"
 #include "common/out.hpp"
+#include "jq/calls.hpp"
 #include "jq/filter.hpp"
 
 static constexpr size_t filt_size = 512;
@@ -58,6 +59,7 @@ static size_t load_json(const char *path)
 // no case: like every other unknown option it changes nothing.
 int tool_main(int argc, char **argv)
 {
+	confine(jq_calls);
 	const char *path = nullptr;
 	bool filt_given = false;
 	set_filt(defilt);

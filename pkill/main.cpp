@@ -2,6 +2,7 @@
 // entry reads the arguments, then lists /proc and hands each batch to the record walk.
 #include "common/entry.hpp"
 #include "common/out.hpp"
+#include "pkill/calls.hpp"
 #include "pkill/walk.hpp"
 
 static constexpr char usage_line[] =
@@ -34,6 +35,7 @@ static int scan()
 // hold can match no command name, so the run fails at once without a scan.
 int tool_main(int argc, char **argv)
 {
+	confine(pkill_calls);
 	selfp = static_cast<uint64_t>(sys::getpid());
 	for (int i = 0; i < argc; i++) {
 		const char *a = argv[i];

@@ -156,6 +156,11 @@ Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	while (std::getline(f, line))
 		if (line.rfind("execve(", 0) != 0 && line.rfind("+++", 0) != 0)
 			calls.push_back(parse_trace_line(line));
+	// The confined tools begin with their filter (no_new_privs, then seccomp), proven
+	// by its own test; what the tables and the suites check is the work after it.
+	if (calls.size() >= 2 && calls[0].name == "prctl" && calls[0].args.size() == 5 &&
+	    calls[0].args[0] == 38 && calls[1].name == "seccomp")
+		calls.erase(calls.begin(), calls.begin() + 2);
 	return r;
 }
 

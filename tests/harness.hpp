@@ -30,7 +30,8 @@ Result run_cmd(const std::vector<std::string> &argv, const std::string &in = "",
 Result run_tool(const std::string &tool, const std::vector<std::string> &args,
 	     const std::string &in = "", int timeout_ms = 20000);
 
-// Runs a tool under strace and returns its system calls (execve excluded) in order.
+// Runs a tool under strace and returns its system calls in order: execve and the
+// confinement prologue (prctl, seccomp) excluded.
 Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	       std::vector<Syscall> &calls, const std::string &in = "",
 	       int timeout_ms = 20000, const std::string &cwd = "",
