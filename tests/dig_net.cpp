@@ -360,13 +360,17 @@ TEST(Exchange, StopAndContinueKeepsWaiting)
 	EXPECT_EQ(dns.queries().size(), 1u);
 }
 
+// The refusal ends the run at the first receive: no second query is sent.
 TEST(Exchange, NothingListeningFailsAtOnce)
 {
 	auto t = std::chrono::steady_clock::now();
-	Result r = run_tool("dig", {"h.test"});
+	std::vector<Syscall> calls;
+	Result r = run_traced("dig", {"h.test"}, calls);
 	EXPECT_LT(seconds_since(t), 2.0);
 	EXPECT_EQ(r.status, 1);
 	EXPECT_EQ(r.out + r.err, "");
+	EXPECT_EQ(call_names(calls), (std::vector<std::string>{"socket", "connect", "setsockopt", "sendto",
+							       "recvfrom", "close", "exit"}));
 }
 
 // An A lookup makes exactly these calls, and the socket is closed before printing.
