@@ -173,6 +173,7 @@ TEST(Records, AddressForms)
 		{"A", {{5, wire_name("c.test")}, {1, ipv4("10.0.0.1")}, {28, aaaa_doc}}, "10.0.0.1\n",
 		 "2 1 1 1 1 1 1 1"},
 		{"A", {{1, {1, 2, 3, 4, 5}}}, "", ""},
+		{"A", {{1, bytes(260, 7)}}, "", ""},
 		{"AAAA", {{28, aaaa_doc}}, "2001:0db8:0000:0000:0000:0000:0000:0001\n", aaaa_writes},
 		{"AAAA", {{28, bytes(16, 0)}}, "0000:0000:0000:0000:0000:0000:0000:0000\n", aaaa_writes},
 		{"AAAA", {{28, bytes(16, 0xfa)}}, "fafa:fafa:fafa:fafa:fafa:fafa:fafa:fafa\n", aaaa_writes},
