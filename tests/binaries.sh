@@ -1,12 +1,16 @@
 #!/bin/bash
-# Every tool is a static x86-64 executable: no interpreter, no dynamic section, no
-# initialisers to run, and within its size budget in bytes.
+# binaries.sh BIN TOOL...: every listed tool is a static x86-64 executable: no
+# interpreter, no dynamic section, no initialisers to run, and within its size budget
+# in bytes.
 set -u
-bin=$1 src=$2
+bin=$1
+shift
+declare -A budget=([echo]=1024 [printf]=2048 [pkill]=2048 [dig]=4096 [curl]=4096 [jq]=4096)
 fail=0
-while read -r tool budget; do
+[ $# -gt 0 ] || { echo "no tools listed"; exit 1; }
+for tool; do
 	f=$bin/$tool
-	[ -e "$src/$tool/CMakeLists.txt" ] || continue
+	[ -n "${budget[$tool]:-}" ] || { echo "$tool: no size budget"; fail=1; continue; }
 	[ -e "$f" ] || { echo "missing: $f"; fail=1; continue; }
 	hdr=$(readelf -h "$f")
 	grep -q 'Type:.*EXEC' <<<"$hdr" && grep -q 'Machine:.*X86-64' <<<"$hdr" &&
@@ -16,14 +20,7 @@ while read -r tool budget; do
 	readelf -S "$f" | grep -q -E 'init_array|fini_array|\.tdata|\.tbss' &&
 		{ echo "$tool: has initialisers or TLS"; fail=1; }
 	size=$(stat -c %s "$f")
-	[ "$size" -le "$budget" ] || { echo "$tool: $size bytes, budget $budget"; fail=1; }
-	echo "$tool $size/$budget"
-done <<'BUDGETS'
-echo 1024
-printf 2048
-pkill 2048
-dig 4096
-curl 4096
-jq 4096
-BUDGETS
+	[ "$size" -le "${budget[$tool]}" ] || { echo "$tool: $size bytes, budget ${budget[$tool]}"; fail=1; }
+	echo "$tool $size/${budget[$tool]}"
+done
 exit $fail
