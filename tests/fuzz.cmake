@@ -13,10 +13,11 @@ foreach(src ${fuzz_sources})
   endif()
 endforeach()
 if(CLANGXX AND fuzz_targets)
-  string(REPLACE ";" "\\;" tools_arg "${KAVRO_TOOLS}")
+  # The list goes through with commas, as ctest would split it at its semicolons.
+  string(REPLACE ";" "," tools_arg "${KAVRO_TOOLS}")
   add_test(NAME fuzz_build
-      COMMAND sh -c "\"$0\" --preset fuzz -DKAVRO_TOOLS=\"$1\" >/dev/null && \"$0\" --build --preset fuzz"
-          ${CMAKE_COMMAND} "${tools_arg}"
+      COMMAND bash -c "\"$0\" --preset fuzz -DKAVRO_TOOLS=\"\${1//,/;}\" >/dev/null && \"$0\" --build --preset fuzz"
+          ${CMAKE_COMMAND} ${tools_arg}
       WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
   set_tests_properties(fuzz_build PROPERTIES LABELS fuzz FIXTURES_SETUP fuzzers TIMEOUT 900)
   foreach(name ${fuzz_targets})
