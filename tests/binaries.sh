@@ -1,16 +1,19 @@
 #!/bin/bash
-# Every tool is a static x86-64 executable: no interpreter, no dynamic or TLS segment,
-# no initialisers to run, and within its size budget in bytes. The shipped files carry no
-# section headers when the build strips them (STRIPPED=1), so the sections are read
-# from the link output kept beside them, whose loaded segments must be the same.
-# binaries.sh BIN SRC UNSTRIPPED-DIR STRIPPED
+# binaries.sh BIN UNSTRIPPED-DIR STRIPPED TOOL...: every listed tool is a static x86-64
+# executable: no interpreter, no dynamic or TLS segment, no initialisers to run, and
+# within its size budget in bytes. The shipped files carry no section headers when the
+# build strips them (STRIPPED=1), so the sections are read from the link output kept
+# beside them, whose loaded segments must be the same.
 set -u
-bin=$1 src=$2 full=$3 stripped=$4
+bin=$1 full=$2 stripped=$3
+shift 3
+declare -A budget=([echo]=1024 [printf]=2048 [pkill]=2048 [dig]=4096 [curl]=4096 [jq]=4096)
 fail=0
+[ $# -gt 0 ] || { echo "no tools listed"; exit 1; }
 segments() { readelf -lW "$1" | sed -n '/^ *Type /,/^$/p'; }
-while read -r tool budget; do
+for tool; do
 	f=$bin/$tool u=$full/$tool
-	[ -e "$src/$tool/CMakeLists.txt" ] || continue
+	[ -n "${budget[$tool]:-}" ] || { echo "$tool: no size budget"; fail=1; continue; }
 	[ -e "$f" ] && [ -e "$u" ] || { echo "missing: $f or $u"; fail=1; continue; }
 	hdr=$(readelf -h "$f")
 	grep -q 'Type:.*EXEC' <<<"$hdr" && grep -q 'Machine:.*X86-64' <<<"$hdr" &&
@@ -26,14 +29,7 @@ while read -r tool budget; do
 		[ "$(segments "$f")" = "$(segments "$u")" ] || { echo "$tool: segments differ from $u"; fail=1; }
 	fi
 	size=$(stat -c %s "$f")
-	[ "$size" -le "$budget" ] || { echo "$tool: $size bytes, budget $budget"; fail=1; }
-	echo "$tool $size/$budget"
-done <<'BUDGETS'
-echo 1024
-printf 2048
-pkill 2048
-dig 4096
-curl 4096
-jq 4096
-BUDGETS
+	[ "$size" -le "${budget[$tool]}" ] || { echo "$tool: $size bytes, budget ${budget[$tool]}"; fail=1; }
+	echo "$tool $size/${budget[$tool]}"
+done
 exit $fail

@@ -338,7 +338,9 @@ TEST(Http, SystemCallsOfASmallFetch)
 	EXPECT_EQ(calls[11].ret, 0);
 }
 
-// nginx serving static files on 127.0.0.1:8080, from a config in a temp folder.
+// nginx serving static files on 127.0.0.1:8080, from a config in a temp folder. It runs
+// as the namespace's root: without root the test's user namespace maps no other user
+// that nginx could hand its folders to.
 class Nginx : public testing::Test {
 protected:
 	void SetUp() override
@@ -347,7 +349,7 @@ protected:
 		dir = temp_dir();
 		mkdir((dir + "/www").c_str(), 0755);
 		std::ofstream(dir + "/nginx.conf")
-			<< "daemon off; master_process off; pid " << dir << "/nginx.pid; error_log " << dir
+			<< "daemon off; master_process off; user root root; pid " << dir << "/nginx.pid; error_log " << dir
 			<< "/error.log;\nevents { worker_connections 16; }\nhttp { access_log " << dir
 			<< "/access.log; client_body_temp_path " << dir << "; proxy_temp_path " << dir
 			<< "; fastcgi_temp_path " << dir << "; uwsgi_temp_path " << dir << "; scgi_temp_path "

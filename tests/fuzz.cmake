@@ -1,20 +1,33 @@
-# Short bounded runs of every libFuzzer target, built by the fuzz preset with clang in
-# build-fuzz/. The build is one test; each target then runs for KAVRO_FUZZ_SECONDS
-# from its seed corpus (fuzz/corpus/NAME), which it never writes to.
+# Short bounded runs of the listed tools' libFuzzer targets, built by the fuzz preset
+# with clang in build-fuzz/. The build is one test; each target then runs for
+# KAVRO_FUZZ_SECONDS from its seed corpus (fuzz/corpus/NAME), which it never writes to.
 set(KAVRO_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs under ctest")
 find_program(CLANGXX clang++)
-file(GLOB fuzz_targets CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/*.cpp)
+file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/*.cpp)
+set(fuzz_targets)
+foreach(src ${fuzz_sources})
+  get_filename_component(name ${src} NAME_WE)
+  string(REGEX REPLACE "_.*" "" tool ${name})
+  if(tool IN_LIST KAVRO_TOOLS)
+    list(APPEND fuzz_targets ${name})
+  endif()
+endforeach()
 if(CLANGXX AND fuzz_targets)
+  # The list goes through with commas, as ctest would split it at its semicolons.
+  string(REPLACE ";" "," tools_arg "${KAVRO_TOOLS}")
   add_test(NAME fuzz_build
-      COMMAND ${CMAKE_COMMAND} --workflow --preset fuzz
+      COMMAND bash -c "\"$0\" --preset fuzz -DKAVRO_TOOLS=\"\${1//,/;}\" >/dev/null && \"$0\" --build --preset fuzz"
+          ${CMAKE_COMMAND} ${tools_arg}
       WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
   set_tests_properties(fuzz_build PROPERTIES LABELS fuzz FIXTURES_SETUP fuzzers TIMEOUT 900)
-  foreach(src ${fuzz_targets})
-    get_filename_component(name ${src} NAME_WE)
+  foreach(name ${fuzz_targets})
     add_test(NAME fuzz_${name}
         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-run ${PROJECT_SOURCE_DIR}/build-fuzz/fuzz/fuzz_${name}
-                ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name} ${KAVRO_FUZZ_SECONDS} ${KAVRO_CORPORA})
+                ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name} ${KAVRO_FUZZ_SECONDS})
     set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz FIXTURES_REQUIRED fuzzers
         TIMEOUT 300)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name}.shared)
+      kavro_corpus_test(fuzz_${name})
+    endif()
   endforeach()
 endif()

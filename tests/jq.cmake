@@ -2,5 +2,9 @@
 # check against nlohmann-json), and end-to-end runs of the binary.
 find_package(nlohmann_json 3 REQUIRED)
 kavro_unit(jq_unit jq_unit.cpp jq_core nlohmann_json::nlohmann_json)
-target_compile_definitions(jq_unit PRIVATE KAVRO_CORPORA="${KAVRO_CORPORA}")
-kavro_e2e(jq_e2e jq_e2e.cpp jq)
+# The walk over the public JSON test suite, an entry of its own as it needs the corpora.
+add_test(NAME jq_corpus COMMAND jq_unit --gtest_filter=Corpus.*)
+set_tests_properties(jq_corpus PROPERTIES LABELS unit)
+set_property(TEST jq_unit APPEND PROPERTY ENVIRONMENT GTEST_FILTER=-Corpus.*)
+kavro_corpus_test(jq_corpus)
+kavro_e2e(jq_e2e jq_e2e.cpp "")

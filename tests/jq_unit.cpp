@@ -211,9 +211,13 @@ static std::string read_file(const std::string &path)
 // bytes that stand in the text as they are. A valid document is selected whole by ".".
 TEST(Corpus, JsonTestSuite)
 {
-	std::string dir = KAVRO_CORPORA "/json-test-suite";
-	DIR *d = opendir(dir.c_str());
-	ASSERT_TRUE(d) << "missing corpus " << dir << " (set the cache variable KAVRO_CORPORA)";
+	const char *corpora = getenv("KAVRO_CORPORA");
+	std::string dir = std::string(corpora ? corpora : "") + "/json-test-suite";
+	DIR *d = corpora && *corpora ? opendir(dir.c_str()) : nullptr;
+	if (!d && getenv("CI"))
+		FAIL() << "missing corpus " << dir << ", required in CI (KAVRO_CORPORA)";
+	if (!d)
+		GTEST_SKIP() << "public corpus not found: set KAVRO_CORPORA to the corpora folder";
 	int files = 0;
 	while (dirent *e = readdir(d)) {
 		std::string name = e->d_name;

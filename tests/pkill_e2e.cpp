@@ -296,7 +296,8 @@ TEST(Pkill, Unprivileged)
 	if (run_cmd(probe).status != 0) {
 		if (getenv("CI"))
 			FAIL() << "setpriv to uid 65534 is required in CI";
-		GTEST_SKIP() << "cannot switch to uid 65534 here";
+		GTEST_SKIP() << "cannot switch to uid 65534 here: needs a second real user, which "
+				"a user namespace made without root does not have";
 	}
 	auto cmd = as_nobody;
 	cmd.push_back(tool_path("pkill"));

@@ -1,9 +1,12 @@
 #!/bin/bash
-# Builds the kit from two copies of the source in different folders and checks that
-# every tool is byte-identical to the main build's. The second copy also checks the
-# prefixed install layout. Runs inside tests/ns-run, since it starts pkill.
+# reproducible.sh SRC BIN TOOL...: builds the listed tools from two copies of the source
+# in different folders and checks that each is byte-identical to the main build's. The
+# second copy also checks the prefixed install layout. Runs inside tests/ns-run, since
+# it starts pkill.
 set -eu
 src=$1 main_bin=$2
+shift 2
+tools=$(IFS=';'; echo "$*")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for copy in a/src deeper/other/place; do
@@ -11,19 +14,22 @@ for copy in a/src deeper/other/place; do
 	tar -C "$src" --exclude=./build --exclude='./build-*' --exclude=./.git -cf - . |
 		tar -C "$work/$copy" -xf -
 done
-cmake -S "$work/a/src" -B "$work/a/src/build" -DBUILD_TESTING=OFF >/dev/null
+cmake -S "$work/a/src" -B "$work/a/src/build" -DBUILD_TESTING=OFF -DKAVRO_TOOLS="$tools" >/dev/null
 cmake --build "$work/a/src/build" -j2 >/dev/null
 cmake -S "$work/deeper/other/place" -B "$work/b-build" -DBUILD_TESTING=OFF \
-	-DKAVRO_INSTALL_PREFIXED=ON >/dev/null
+	-DKAVRO_TOOLS="$tools" -DKAVRO_INSTALL_PREFIXED=ON >/dev/null
 cmake --build "$work/b-build" -j2 >/dev/null
 fail=0
-for f in "$main_bin"/*; do
-	t=$(basename "$f")
-	cmp "$f" "$work/a/src/build/bin/$t" || fail=1
-	cmp "$f" "$work/b-build/bin/$t" || fail=1
+for t; do
+	cmp "$main_bin/$t" "$work/a/src/build/bin/$t" || fail=1
+	cmp "$main_bin/$t" "$work/b-build/bin/$t" || fail=1
 done
 cmake --install "$work/b-build" --prefix "$work/inst" >/dev/null
-[ "$(timeout 10 "$work/inst/bin/kavro-echo" same)" = same ] || { echo "prefixed install broken"; fail=1; }
-timeout 10 "$work/inst/bin/kavro-pkill" -V >/dev/null 2>&1 || [ ! -e "$src/pkill/CMakeLists.txt" ] || fail=1
+for t; do
+	[ -x "$work/inst/bin/kavro-$t" ] || { echo "not installed: kavro-$t"; fail=1; }
+done
+case " $* " in *" echo "*)
+	[ "$(timeout 10 "$work/inst/bin/kavro-echo" same)" = same ] || { echo "prefixed echo broken"; fail=1; }
+esac
 ls "$work/inst/bin" "$work/inst/share/man/man1"
 exit $fail
