@@ -124,6 +124,8 @@ TEST(FirstA, EndsAtTheReceivedBytes)
 		bytes reply;
 	} rows[] = {
 		{"more answers claimed than sent", dns_reply(q, {{5, wire_name("c.test")}}, 9)},
+		{"A record past ANCOUNT", dns_reply(q, {{5, wire_name("c.test")}, {1, {1, 2, 3, 4}}}, 1)},
+		{"type 257, not A", dns_reply(q, {{257, {1, 2, 3, 4}}})},
 		{"RDLENGTH past the end", dns_reply(q, {{16, {1, 2}, {0xc0, 0x0c}, 600}, {1, {1, 2, 3, 4}}})},
 		{"A record of 3 bytes", dns_reply(q, {{1, {1, 2, 3}}})},
 		{"A record of 5 bytes", dns_reply(q, {{1, {1, 2, 3, 4, 5}}})},

@@ -173,6 +173,7 @@ TEST(Records, AddressForms)
 		{"A", {{5, wire_name("c.test")}, {1, ipv4("10.0.0.1")}, {28, aaaa_doc}}, "10.0.0.1\n",
 		 "2 1 1 1 1 1 1 1"},
 		{"A", {{1, {1, 2, 3, 4, 5}}}, "", ""},
+		{"A", {{1, bytes(260, 7)}}, "", ""},
 		{"AAAA", {{28, aaaa_doc}}, "2001:0db8:0000:0000:0000:0000:0000:0001\n", aaaa_writes},
 		{"AAAA", {{28, bytes(16, 0)}}, "0000:0000:0000:0000:0000:0000:0000:0000\n", aaaa_writes},
 		{"AAAA", {{28, bytes(16, 0xfa)}}, "fafa:fafa:fafa:fafa:fafa:fafa:fafa:fafa\n", aaaa_writes},
@@ -190,10 +191,15 @@ TEST(Records, NameForms)
 		{"MX", {{15, cat({{0, 10}, wire_name("mail.h.test")})}}, "10 mail.h.test\n", "2 1 11 1"},
 		{"MX", {{15, {0xff, 0xff, 0xc0, 0x0c}}, {15, {0, 0, 0}}}, "65535 h.test\n0 \n", "5 1 6 1 1 1 1"},
 		{"MX", {{15, {0, 10}}}, "", ""},
+		{"MX", {{15, {0, 10}}, {15, cat({{0, 5}, wire_name("m.test")})}}, "5 m.test\n", "1 1 6 1"},
 		// Long names are cut after 250 bytes, or 251 when the 250th is a dot.
 		{"NS", {{2, labels({63, 63, 63, 63})}}, dotted({63, 63, 63, 58}) + "\n", "250 1"},
 		{"NS", {{2, labels({63, 63, 63, 57, 5})}}, dotted({63, 63, 63, 57, 1}) + "\n", "251 1"},
 		{"NS", {{2, labels({63, 63, 63, 56, 5})}}, dotted({63, 63, 63, 56, 1}) + "\n", "250 1"},
+		// A pointer to offset 256, where the TXT record holds "far"; the same pointer
+		// cut in half by the end of the reply.
+		{"NS", {{16, cat({bytes(220, 0), wire_name("far")})}, {2, {0xc1, 0x00}}}, "far\n", "3 1"},
+		{"NS", {{16, cat({bytes(220, 0), wire_name("far")})}, {2, {0xc1}}}, "", ""},
 	});
 	// Pointers: 31 are followed, the 32nd ends the name; a pointer to itself gives the
 	// empty name. The record's RDATA starts at a known offset: header, question
@@ -215,6 +221,7 @@ TEST(Records, TextForms)
 		{"TXT", {{16, {}}}, "\"\"\n", "1 1 1"},
 		{"TXT", {{16, str("\0\3a\"b\0")}}, "\"a\"b\"\n", "1 3 1 1"},
 		{"TXT", {{16, str("\12xyz")}}, "\"xyz\"\n", "1 3 1 1"},
+		{"TXT", {{16, str("\4xyz")}}, "\"xyz\"\n", "1 3 1 1"},
 		{"TXT", {{16, str("\1\\\2\n\x7f")}}, "\"\\\n\x7f\"\n", "1 1 2 1 1"},
 		{"TXT", {{16, str("\2ok")}, {16, str("\2ab"), {0xc0, 0x0c}, 200}}, "\"ok\"\n", "1 2 1 1"},
 	});
@@ -360,13 +367,17 @@ TEST(Exchange, StopAndContinueKeepsWaiting)
 	EXPECT_EQ(dns.queries().size(), 1u);
 }
 
+// The refusal ends the run at the first receive: no second query is sent.
 TEST(Exchange, NothingListeningFailsAtOnce)
 {
 	auto t = std::chrono::steady_clock::now();
-	Result r = run_tool("dig", {"h.test"});
+	std::vector<Syscall> calls;
+	Result r = run_traced("dig", {"h.test"}, calls);
 	EXPECT_LT(seconds_since(t), 2.0);
 	EXPECT_EQ(r.status, 1);
 	EXPECT_EQ(r.out + r.err, "");
+	EXPECT_EQ(call_names(calls), (std::vector<std::string>{"socket", "connect", "setsockopt", "sendto",
+							       "recvfrom", "close", "exit"}));
 }
 
 // An A lookup makes exactly these calls, and the socket is closed before printing.

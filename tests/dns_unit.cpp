@@ -74,6 +74,7 @@ TEST(SkipName, BoundedByReceivedBytes)
 	} rows[] = {
 		{{1, 'a', 2, 'b', 'c', 0}, 0, true, 6},
 		{{0xc0, 0x0c}, 0, true, 2},
+		{{0xc1, 0x00}, 0, true, 2},        // a pointer to offset 256
 		{{1, 'a', 0xc0, 0x00}, 0, true, 4},
 		{{0}, 0, true, 1},
 		{{0x3f, 'a', 'b'}, 0, false, 0},   // label runs past the end
@@ -115,4 +116,6 @@ TEST(NextRecord, StopsAtTruncation)
 	EXPECT_EQ(off, full.size());
 	for (size_t short_len = 0; short_len < q.size(); short_len++)
 		EXPECT_EQ(answer_start(load(bytes(full.begin(), full.begin() + short_len)), count), 0u);
+	// The last received byte alone is no 16-bit field.
+	EXPECT_FALSE(get_u16(load(full), full.size() - 1, count));
 }

@@ -257,6 +257,13 @@ TEST(Pkill, NoScan)
 	std::vector<Syscall> calls;
 	EXPECT_EQ(run_traced("pkill", {std::string(255, 'k')}, calls).status, 1);
 	EXPECT_TRUE(std::regex_match(letters(calls), std::regex("PO(G(ORC)*)+CX")));
+	// A /proc that opens but cannot be listed (a removed directory) is an error, not "no
+	// match". (Injected failures are no help here: the confinement kills the skipped call.)
+	Result failed = run_cmd({"unshare", "--mount", "sh", "-c",
+				 "d=$(mktemp -d) && mount --bind \"$d\" /proc && rmdir \"$d\" && exec \"$0\" kvnone",
+				 tool_path("pkill")});
+	EXPECT_EQ(failed.status, 2);
+	EXPECT_EQ(failed.out + failed.err, "");
 }
 
 // Hundreds of candidates listed before the victim, across more than one batch.
