@@ -71,12 +71,17 @@ const char *skip_ws(const char *p) { return pass_until(p, stop_ws); }
 	}
 }
 
-// Inside an object only braces nest; brackets are ordinary bytes there.
-static const char *skip_object(const char *p)
+// Passes a container from its opening byte. Only the container's own kind of bracket
+// nests: inside an object brackets are ordinary bytes, and inside an array an object is
+// passed whole, so a stray "}" there is ordinary too. That is the one nested call, so the
+// stack never grows with the text.
+static const char *skip_nested(const char *p)
 {
+	char open = *p;
+	uint8_t stop = open == '{' ? stop_obj : stop_arr;
 	uint32_t depth = 1;
 	for (p++;;) {
-		p = pass_until(p, stop_obj);
+		p = pass_until(p, stop);
 		char c = at(p);
 		if (!c)
 			return p;
@@ -84,36 +89,14 @@ static const char *skip_object(const char *p)
 			p = skip_string(p);
 			continue;
 		}
-		p++;
-		if (c == '{')
-			depth++;
-		else if (--depth == 0) // the run's one other stop byte: "}"
-			return p;
-	}
-}
-
-// Inside an array brackets nest and an object is skipped whole, so a stray "}" is an
-// ordinary byte.
-static const char *skip_array(const char *p)
-{
-	uint32_t depth = 1;
-	for (p++;;) {
-		p = pass_until(p, stop_arr);
-		char c = at(p);
-		if (!c)
-			return p;
-		if (c == '"') {
-			p = skip_string(p);
-			continue;
-		}
-		if (c == '{') {
-			p = skip_object(p);
+		if (c == '{' && open == '[') {
+			p = skip_nested(p);
 			continue;
 		}
 		p++;
-		if (c == '[')
+		if (c == open)
 			depth++;
-		else if (--depth == 0) // "]"
+		else if (--depth == 0) // the run's one other stop byte: the closing one
 			return p;
 	}
 }
@@ -126,9 +109,8 @@ const char *skip_value(const char *p)
 	case '"':
 		return skip_string(p);
 	case '{':
-		return skip_object(p);
 	case '[':
-		return skip_array(p);
+		return skip_nested(p);
 	}
 	return pass_until(p, stop_scalar);
 }

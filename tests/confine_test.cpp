@@ -121,12 +121,7 @@ static pid_t spawn(const std::vector<std::string> &argv, int in = -1)
 		dup2(in >= 0 ? in : null, 0);
 		dup2(null, 1);
 		dup2(null, 2);
-		std::vector<char *> v;
-		for (auto &a : argv)
-			v.push_back(const_cast<char *>(a.c_str()));
-		v.push_back(nullptr);
-		execvp(v[0], v.data());
-		_exit(127);
+		exec_argv(argv);
 	}
 	return pid;
 }

@@ -23,6 +23,16 @@ static int64_t now_ms()
 	return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+[[noreturn]] void exec_argv(const std::vector<std::string> &argv)
+{
+	std::vector<char *> v;
+	for (auto &a : argv)
+		v.push_back(const_cast<char *>(a.c_str()));
+	v.push_back(nullptr);
+	execvp(v[0], v.data());
+	_exit(127);
+}
+
 Result run_cmd(const std::vector<std::string> &argv, const std::string &in, int timeout_ms,
 	    const std::string &cwd, const std::string &out_file)
 {
@@ -40,12 +50,7 @@ Result run_cmd(const std::vector<std::string> &argv, const std::string &in, int 
 		signal(SIGPIPE, SIG_DFL);
 		if (!cwd.empty() && chdir(cwd.c_str()))
 			_exit(126);
-		std::vector<char *> v;
-		for (auto &a : argv)
-			v.push_back(const_cast<char *>(a.c_str()));
-		v.push_back(nullptr);
-		execvp(v[0], v.data());
-		_exit(127);
+		exec_argv(argv);
 	}
 	close(pin[0]);
 	close(pout[1]);
@@ -216,12 +221,7 @@ Result run_into_full_pipe(const std::vector<std::string> &argv, bool stop, bool 
 	if (pid == 0) {
 		dup2(p[1], 1);
 		signal(SIGPIPE, SIG_DFL);
-		std::vector<char *> v;
-		for (auto &a : argv)
-			v.push_back(const_cast<char *>(a.c_str()));
-		v.push_back(nullptr);
-		execvp(v[0], v.data());
-		_exit(127);
+		exec_argv(argv);
 	}
 	close(p[1]);
 	Result r;

@@ -21,6 +21,9 @@ struct Syscall {
 // Path of a built tool: build/bin/NAME.
 std::string tool_path(const std::string &tool);
 
+// In a forked child: runs argv (searched in PATH), or ends the child with 127.
+[[noreturn]] void exec_argv(const std::vector<std::string> &argv);
+
 // Runs argv[0] with the rest as arguments; stdin is fed and closed; killed after
 // timeout_ms. cwd, when given, is the child's working directory; out_file, when given,
 // is opened for writing as its standard output instead of the captured pipe.
