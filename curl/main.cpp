@@ -7,13 +7,14 @@
 #include "curl/resolve.hpp"
 #include "curl/url.hpp"
 
-static constexpr char banner[] =
+alignas(1) static constexpr char banner[] =
 	"kavro-curl 2.0 pure ASM \u00b7 HTTP GET tolvak \u00b7 DNS+TCP \u00b7 NO children \u00b7 "
 	"LINEAR QIRVA/NUVEK/TOKSAVIM\n";
 static_assert(sizeof banner - 1 == 100);
-static constexpr char usage_line[] = "usage: curl [-s] http://host[:port]/path\n";
+alignas(1) static constexpr char usage_line[] = "usage: curl [-s] http://host[:port]/path\n";
 static_assert(sizeof usage_line - 1 == 41);
-static constexpr char https_line[] = "kavro-curl: HTTPS not in tolvak ASM face (use HTTP)\n";
+alignas(1) static constexpr char https_line[] =
+	"kavro-curl: HTTPS not in tolvak ASM face (use HTTP)\n";
 static_assert(sizeof https_line - 1 == 52);
 
 int tool_main(int argc, char **argv)

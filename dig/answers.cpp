@@ -15,7 +15,7 @@ static constexpr size_t a_size = 4;
 static constexpr size_t aaaa_size = 16;
 static constexpr size_t pref_size = 2; // MX preference ahead of the exchange name
 static constexpr size_t ipbuf_size = 64;
-static constexpr char hexdig[] = "0123456789abcdef";
+alignas(1) static constexpr char hexdig[] = "0123456789abcdef";
 
 static uint8_t nbuf[nbuf_size];
 static char ipbuf[ipbuf_size];

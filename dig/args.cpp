@@ -14,7 +14,7 @@ struct keyword {
 	uint8_t type;
 };
 
-static constexpr keyword keywords[] = {
+alignas(1) static constexpr keyword keywords[] = {
 	{"A", type_a}, {"NS", type_ns}, {"CNAME", type_cname},
 	{"MX", type_mx}, {"TXT", type_txt}, {"AAAA", type_aaaa},
 };

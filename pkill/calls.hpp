@@ -5,7 +5,7 @@
 #pragma once
 #include "common/confine.hpp"
 
-inline constexpr uint32_t pkill_calls[] = {
+alignas(4) inline constexpr uint32_t pkill_calls[] = {
 	sys::nr_open, arg_is(1, sys::o_rdonly), sys::nr_read, sys::nr_close,
 	sys::nr_getdents64, sys::nr_open, arg_is(1, sys::o_rdonly | sys::o_directory),
 	sys::nr_kill, arg_is(1, 15), sys::nr_kill, arg_is(1, 9),

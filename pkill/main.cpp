@@ -5,10 +5,10 @@
 #include "pkill/calls.hpp"
 #include "pkill/walk.hpp"
 
-static constexpr char usage_line[] =
+alignas(1) static constexpr char usage_line[] =
 	"usage: pkill [-9|-15] NAME  (protects tazu only \xC2\xB7 rest is yours)\n";
 static_assert(sizeof usage_line - 1 == 66);
-static constexpr char banner[] =
+alignas(1) static constexpr char banner[] =
 	"kavro-pkill 1.2 ASM \xC2\xB7 protect tazu only \xC2\xB7 QIRVA tolvak \xC2\xB7 NO children\n";
 static_assert(sizeof banner - 1 == 72);
 

@@ -7,8 +7,8 @@
 // and the zero) fits with room to spare.
 static constexpr size_t numbuf_size = 64;
 static char numbuf[numbuf_size];
-static constexpr char hexlo[] = "0123456789abcdef";
-static constexpr char hexup[] = "0123456789ABCDEF";
+alignas(1) static constexpr char hexlo[] = "0123456789abcdef";
+alignas(1) static constexpr char hexup[] = "0123456789ABCDEF";
 
 static char **arg_list;
 static int arg_count;

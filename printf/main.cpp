@@ -3,7 +3,7 @@
 #include "common/out.hpp"
 #include "printf/format.hpp"
 
-static constexpr char usage_line[] = "usage: printf FORMAT [ARG...]\n";
+alignas(1) static constexpr char usage_line[] = "usage: printf FORMAT [ARG...]\n";
 static_assert(sizeof usage_line - 1 == 30);
 
 int tool_main(int argc, char **argv)
