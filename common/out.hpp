@@ -23,26 +23,33 @@ inline bool out_failed;
 
 // Writes all n bytes (n may be 0: that is still one write call). After a short count,
 // an interrupted call or a descriptor that would block, it waits until the descriptor
-// takes bytes again and goes on with the rest; any other failure is final. Out of
-// line: one copy per tool is smaller than the loop at every call site.
-[[gnu::noinline]] inline void out_buf(int fd, const void *buf, size_t n)
+// takes bytes again and goes on with the rest; any other failure is final, and then
+// the result is false. echo acts on that result itself and so keeps no flag: that byte
+// would be its only writable data, worth a segment of its own in the file. The other
+// tools go through out_buf.
+inline bool out_all(int fd, const void *buf, size_t n)
 {
 	auto *p = static_cast<const char *>(buf);
-	if (out_failed)
-		return;
 	for (;;) {
 		long r = sys::write(fd, p, n);
 		if (static_cast<size_t>(r) == n)
-			return;
+			return true;
 		if (r > 0) {
 			p += r;
 			n -= static_cast<size_t>(r);
 		} else if (r != sys::eagain && r != sys::eintr) {
-			out_failed = true;
-			return;
+			return false;
 		}
 		out_wait(fd);
 	}
+}
+
+// Writes all n bytes unless an earlier write has failed for good, and notes a failure.
+// Out of line: one copy per tool is smaller than the loop at every call site.
+[[gnu::noinline]] inline void out_buf(int fd, const void *buf, size_t n)
+{
+	if (!out_failed && !out_all(fd, buf, n))
+		out_failed = true;
 }
 
 inline void out_str(int fd, const char *s) { out_buf(fd, s, str_len(s)); }

@@ -3,20 +3,21 @@
 #include "common/entry.hpp"
 #include "common/out.hpp"
 
-static constexpr char spc[] = " ";
-static constexpr char nl[] = "\n";
+static constexpr char spc = ' ';
+static constexpr char nl = '\n';
 
+// Output stops at the first write that fails for good, as nothing after it could make
+// up for the gap, and the run then fails.
 int tool_main(int argc, char **argv)
 {
 	bool flg_n = argc > 0 && str_eq(argv[0], "-n");
-	bool written = false;
 	for (int i = flg_n; i < argc; i++) {
-		if (written)
-			out_text(1, spc);
-		out_str(1, argv[i]);
-		written = true;
+		if (i > flg_n && !out_all(1, &spc, 1))
+			return 1;
+		if (!out_all(1, argv[i], str_len(argv[i])))
+			return 1;
 	}
-	if (!flg_n)
-		out_text(1, nl);
+	if (!flg_n && !out_all(1, &nl, 1))
+		return 1;
 	return 0;
 }
