@@ -91,7 +91,18 @@ const char *pass_escape(const char *p)
 	return p + 1;
 }
 
-const char *skip_ws(const char *p) { return pass_until(p, stop_ws); }
+// Most gaps between tokens are a byte or two: only a longer one is worth a run of
+// 16 bytes at a time.
+const char *skip_ws(const char *p)
+{
+	for (int i = 0; i < 2; i++, p++)
+		if (classes.of[static_cast<uint8_t>(at(p))] & stop_ws)
+			return p;
+	for (; jend - p >= 16; p += 16)
+		if (uint32_t hit = any_of16<' ', '\t', '\n', '\r'>(p) ^ 0xffff)
+			return p + __builtin_ctz(hit);
+	return pass_until(p, stop_ws);
+}
 
 // p is just past the opening double quote. An unterminated string runs to the end of
 // text.
