@@ -1,9 +1,9 @@
 // The jq filter walk and scanner over a (document, filter) pair. Input: one byte whose
 // low bit is -r, then the filter up to the first zero byte (at most 511 bytes, as the
 // tool holds it), then the document, held in a block of its exact size plus the zero
-// after it so that any read beyond shows. Every string and object in the document is
-// also passed by the scanner, whose wide runs must end where a byte-at-a-time reading
-// ends, and leave the same end of text.
+// after it so that any read beyond shows. Every string, object and gap between tokens
+// in the document is also passed by the scanner, whose wide runs must end where a
+// byte-at-a-time reading ends, and leave the same end of text.
 #include "fuzz.hpp"
 #include "jq/filter.hpp"
 #include "jq/scanner.hpp"
@@ -40,12 +40,19 @@ static void check_wide_runs(const char *doc, const char *doc_end)
 {
 	int starts = 0;
 	for (const char *p = doc; p < doc_end && starts < 40; p++) {
+		jend = doc_end;
+		if (is_ws(*p) && (p == doc || !is_ws(p[-1]))) {
+			const char *want = p;
+			while (want < doc_end && is_ws(*want))
+				want++;
+			if (skip_ws(p) != want)
+				__builtin_trap();
+		}
 		if (*p != '"' && *p != '{')
 			continue;
 		starts++;
 		const char *end = doc_end;
 		const char *want = plain_skip(p, end);
-		jend = doc_end;
 		if (skip_value(p) != want || jend != end)
 			__builtin_trap();
 	}
