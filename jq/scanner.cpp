@@ -5,6 +5,8 @@
 #include "jq/scanner.hpp"
 #include "common/text.hpp"
 
+#include <emmintrin.h>
+
 const char *jend;
 
 // Byte classes: one bit per scan loop, set for the bytes that end that loop's run of
@@ -51,6 +53,37 @@ static constexpr byte_classes classes = make_classes();
 	return p;
 }
 
+// Long runs are read 32 bytes at a time, as two 16-byte halves compared with a byte in
+// every lane at once (SSE2, which every x86-64 processor has): a string's characters,
+// and an object, where the quotes' running parity marks every byte inside a string at
+// once, however many short strings a block holds. Only whole blocks before the end of
+// text are read that way; the last bytes go one at a time.
+using half = __m128i;
+static constexpr ptrdiff_t lanes = 32;
+
+// One bit per byte of the 16 at h, set where the byte is one of set.
+template <char... set> [[gnu::always_inline]] static inline uint32_t any_of16(const char *h)
+{
+	half v = _mm_loadu_si128(reinterpret_cast<const half *>(h));
+	return uint32_t(_mm_movemask_epi8((_mm_cmpeq_epi8(v, _mm_set1_epi8(set)) | ...)));
+}
+
+// The same for the 32 bytes at p.
+template <char... set> [[gnu::always_inline]] static inline uint32_t any_of(const char *p)
+{
+	return any_of16<set...>(p) | any_of16<set...>(p + 16) << 16;
+}
+
+// Moves p to the first zero byte or byte of set, which are the bytes whose class has
+// the stop bit.
+template <char... set> static const char *run_to(const char *p, uint8_t stop)
+{
+	for (; jend - p >= lanes; p += lanes)
+		if (uint32_t hit = any_of<0, set...>(p))
+			return p + __builtin_ctz(hit);
+	return pass_until(p, stop);
+}
+
 const char *pass_escape(const char *p)
 {
 	if (!at(++p))
@@ -58,17 +91,88 @@ const char *pass_escape(const char *p)
 	return p + 1;
 }
 
-const char *skip_ws(const char *p) { return pass_until(p, stop_ws); }
-
-// p is at the opening double quote. An unterminated string runs to the end of text.
-[[gnu::always_inline]] static inline const char *skip_string(const char *p)
+// Most gaps between tokens are a byte or two: only a longer one is worth a run of
+// 16 bytes at a time.
+const char *skip_ws(const char *p)
 {
-	for (p++;; p = pass_escape(p)) {
-		p = pass_until(p, stop_str);
+	for (int i = 0; i < 2; i++, p++)
+		if (classes.of[static_cast<uint8_t>(at(p))] & stop_ws)
+			return p;
+	for (; jend - p >= 16; p += 16)
+		if (uint32_t hit = any_of16<' ', '\t', '\n', '\r'>(p) ^ 0xffff)
+			return p + __builtin_ctz(hit);
+	return pass_until(p, stop_ws);
+}
+
+// p is just past the opening double quote. An unterminated string runs to the end of
+// text.
+static const char *pass_string(const char *p)
+{
+	for (;; p = pass_escape(p)) {
+		p = run_to<'"', '\\'>(p, stop_str);
 		char c = at(p);
 		if (c != '\\')
 			return c ? p + 1 : p;
 	}
+}
+
+// p is at the opening double quote.
+[[gnu::always_inline]] static inline const char *skip_string(const char *p)
+{
+	return pass_string(p + 1);
+}
+
+// Bit i set when an odd number of bits 0 to i of m are: with m the quotes that open or
+// close strings, the bytes inside strings, each opening quote included.
+[[gnu::always_inline]] static constexpr uint32_t inside_strings(uint32_t m)
+{
+	m ^= m << 1;
+	m ^= m << 2;
+	m ^= m << 4;
+	m ^= m << 8;
+	return m ^ m << 16;
+}
+
+// The bytes that the backslashes in m escape, taken from the lowest up: each escapes
+// the byte after it (bit 32 for the first byte of the next block), which then escapes
+// nothing itself.
+[[gnu::always_inline]] static constexpr uint64_t escaped_by(uint32_t m)
+{
+	uint64_t esc = 0;
+	for (uint64_t left = m; left; left &= ~(esc | esc >> 1))
+		esc |= (left & -left) << 1;
+	return esc;
+}
+
+// From p, outside any string, passes whole blocks in which none of stops stands outside
+// a string, and stops at the first that does. The quotes that no backslash escapes open
+// and close strings; that holds while every backslash stands inside a string, as in
+// valid text. A block where one does not, or that holds a zero byte, or that would reach
+// the end of text is left to the caller's byte runs, which then start outside a string
+// at or before it.
+template <char... stops> static const char *pass_blocks(const char *p)
+{
+	uint32_t in_str = 0; // all ones while a string goes on from the block before
+	while (jend - p >= lanes) {
+		uint32_t quotes = any_of<'"'>(p), odd = any_of<'\\', 0>(p);
+		uint64_t esc = 0;
+		if (odd) {
+			if (any_of<0>(p))
+				break;
+			esc = escaped_by(odd);
+			quotes &= ~uint32_t(esc);
+		}
+		uint32_t inside = inside_strings(quotes) ^ in_str;
+		if (odd & ~inside)
+			break;
+		if (uint32_t hit = any_of<stops...>(p) & ~inside)
+			return p + __builtin_ctz(hit);
+		in_str = -(inside >> (lanes - 1));
+		p += lanes;
+		if (esc >> lanes)
+			p = pass_escape(p - 1);
+	}
+	return in_str ? pass_string(p) : p;
 }
 
 // Passes a container from its opening byte. Only the container's own kind of bracket
@@ -81,6 +185,8 @@ template <char open> static const char *skip_nested(const char *p)
 	constexpr uint8_t stop = open == '{' ? stop_obj : stop_arr;
 	uint32_t depth = 1;
 	for (p++;;) {
+		if (open == '{') // an array's elements are mostly short: byte runs between them
+			p = pass_blocks<'{', '}'>(p);
 		p = pass_until(p, stop);
 		char c = at(p);
 		if (!c)

@@ -55,6 +55,11 @@ static std::string rest(const char *p, const Text &t) { return p ? std::string(p
 
 TEST(Scanner, ValueSpans)
 {
+	// Objects with room enough after them to be read a block at a time.
+	auto wide = [](std::string value) { return value + std::string(40, ' ') + ",2"; };
+	std::string x30(30, 'x'), obj_esc = R"({"a":"x\"}","b":")" + x30 + R"("})",
+				  obj_long = R"({"s":")" + x30 + "}}" + x30 + R"("})",
+				  obj_bs = R"({\"}")" + x30 + "}", obj_edge = "{\"" + x30 + R"(\"}"})";
 	struct {
 		std::string doc, span;
 	} rows[] = {
@@ -74,6 +79,10 @@ TEST(Scanner, ValueSpans)
 		// bytes after a zero are never seen, not even through an escape
 		{"\"a\\\0b\"c\""s, "\"a\\\0"s}, {"[\"a\"]\0]"s, "[\"a\"]"}, {"ab\0cd"s, "ab"},
 		{"[\"a\0\"]\"]"s, "[\"a"},
+		// an escaped quote, a string running past a block, a backslash outside a string,
+		// a zero inside a string, a backslash as the last byte of a block
+		{wide(obj_esc), obj_esc}, {wide(obj_long), obj_long}, {wide(obj_bs), obj_bs},
+		{wide("{\"a\":\"" + x30 + "\0\"}}"s), "{\"a\":\"" + x30}, {wide(obj_edge), obj_edge},
 		// nesting deeper than 256 levels
 		{std::string(257, '{') + std::string(257, '}') + " 1", std::string(257, '{') + std::string(257, '}')},
 	};
