@@ -53,11 +53,12 @@ static constexpr byte_classes classes = make_classes();
 	return p;
 }
 
-// Long runs are read 32 bytes at a time, as two 16-byte halves compared with a byte in
-// every lane at once (SSE2, which every x86-64 processor has): a string's characters,
-// and an object, where the quotes' running parity marks every byte inside a string at
-// once, however many short strings a block holds. Only whole blocks before the end of
-// text are read that way; the last bytes go one at a time.
+// Long runs are read 16 bytes at a time, compared with a byte in every lane at once
+// (SSE2, which every x86-64 processor has), mostly as blocks of two such halves: a
+// string's characters, and an object, where the quotes' running parity marks every byte
+// inside a string at once, however many short strings a block holds; gaps between
+// tokens go 16 at a time. Only whole blocks before the end of text are read that way;
+// the last bytes go one at a time.
 using half = __m128i;
 static constexpr ptrdiff_t lanes = 32;
 

@@ -15,8 +15,8 @@ struct span {
 // string escape has stepped over that one). No byte past it is ever read.
 extern const char *jend;
 
-// The byte at p, or 0 at and past the end of text. With pass_until in scanner.cpp, the
-// only two places that read the text.
+// The byte at p, or 0 at and past the end of text. With the runs in scanner.cpp, the
+// only places that read the text.
 [[gnu::always_inline]] inline char at(const char *p) { return p < jend ? *p : 0; }
 
 [[gnu::always_inline]] constexpr bool is_ws(char c)
