@@ -129,10 +129,9 @@ static bool decode_name_print(size_t len, size_t p)
 static bool print_mx(size_t len, const record &r)
 {
 	size_t k;
-	if (!decode_name(len, r.rdata + pref_size, k))
-		return false;
 	uint16_t pref;
-	get_u16(len, r.rdata, pref);
+	if (!decode_name(len, r.rdata + pref_size, k) || !get_u16(len, r.rdata, pref))
+		return false;
 	puint16(pref);
 	out_byte(' ');
 	print_name(k);
