@@ -15,7 +15,7 @@ inline bool out_failed;
 
 // Waits until fd takes bytes again. poll's own result does not matter: the next write
 // tells. Kept apart from the loop below, which then needs no saved registers.
-[[gnu::noinline]] static void out_wait(long fd)
+[[gnu::noinline]] inline void out_wait(long fd)
 {
 	long pfd = fd | long(sys::pollout) << 32; // struct pollfd: fd, events, revents
 	sys::poll(&pfd, 1, -1);

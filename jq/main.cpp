@@ -16,7 +16,7 @@ static char filt[filt_size];
 static char jbuf[jbuf_size];
 
 static constexpr char defilt[] = ".";
-static constexpr char vmsg[] =
+alignas(1) static constexpr char vmsg[] =
 	"kavro-jq 2.0 pure ASM \xC2\xB7 LINEAR tolvak . .key .a.b -r \xC2\xB7 NO children "
 	"\xC2\xB7 QIRVA/NUVEK/TOKSAVIM\n";
 static constexpr size_t vlen = sizeof vmsg - 1;
