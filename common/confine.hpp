@@ -32,20 +32,14 @@ struct insn {
 	uint32_t op;
 	uint32_t k;
 };
-
-struct program {
-	uint16_t len;
-	const insn *insns;
-};
+static_assert(sizeof(insn) == sizeof(sys::sock_filter));
 
 enum : uint16_t { ld_abs = 0x20, jeq_k = 0x15, ret_k = 0x06 };
 enum : uint32_t {
-	arch_at = 4, arch_x86_64 = 0xc000003e,
+	arch_at = 4,
 	ret_allow = 0x7fff0000, ret_kill = 0x80000000,  // SECCOMP_RET_KILL_PROCESS
 };
-enum : long {
-	nr_prctl = 157, nr_seccomp = 317, pr_set_no_new_privs = 38, set_mode_filter = 1,
-};
+enum : long { pr_set_no_new_privs = 38, set_mode_filter = 1 };
 
 constexpr insn op(uint16_t code, uint32_t k, uint8_t jf = 0, uint8_t jt = 0)
 {
@@ -78,11 +72,11 @@ inline void install_filter(const uint32_t (&calls)[N])
 			next = p;
 	}
 	*--p = op(ret_k, ret_kill);
-	*--p = op(jeq_k, arch_x86_64, 0, 1);
+	*--p = op(jeq_k, sys::audit_arch, 0, 1);
 	*--p = op(ld_abs, arch_at);
-	program f{uint16_t(end - p), p};
-	sys::call5(nr_prctl, pr_set_no_new_privs, 1, 0, 0, 0);
-	sys::call3(nr_seccomp, set_mode_filter, 0, sys::addr(&f));
+	sys::sock_fprog f{uint16_t(end - p), reinterpret_cast<const sys::sock_filter *>(p)};
+	sys::call5(sys::nr_prctl, pr_set_no_new_privs, 1, 0, 0, 0);
+	sys::call3(sys::nr_seccomp, set_mode_filter, 0, sys::addr(&f));
 }
 
 template <size_t N>

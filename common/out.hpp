@@ -3,6 +3,8 @@
 // interrupted or would block does the rest follow in further calls, so the documented
 // write granularity holds in every ordinary run and no byte is ever dropped.
 #pragma once
+#include <bit>
+
 #include "common/sys.hpp"
 #include "common/text.hpp"
 
@@ -14,11 +16,13 @@
 inline bool out_failed;
 
 // Waits until fd takes bytes again. poll's own result does not matter: the next write
-// tells. Kept apart from the loop below, which then needs no saved registers.
+// tells. Kept apart from the loop below, which then needs no saved registers. The
+// struct pollfd {fd, POLLOUT, 0} is made as the one little-endian word it is: g++
+// stores that with one move, and field by field with two.
 [[gnu::noinline]] inline void out_wait(long fd)
 {
-	long pfd = fd | long(sys::pollout) << 32; // struct pollfd: fd, events, revents
-	sys::poll(&pfd, 1, -1);
+	auto pfd = std::bit_cast<sys::pollfd>(fd | long(sys::pollout) << 32);
+	sys::poll(&pfd, 1);
 }
 
 // Writes all n bytes (n may be 0: that is still one write call). After a short count,

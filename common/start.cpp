@@ -1,15 +1,12 @@
-// Process entry. The kernel starts us with argc at (%rsp) and argv right above it; we
-// clear the frame pointer, pass the stack pointer on and realign the stack for the call.
+// Process entry: the processor's stub (common/arch/) hands the address of argc, at the
+// top of the initial stack with argv right above it, to kavro_start.
 #include "common/entry.hpp"
 #include "common/out.hpp"
 
 asm(".text\n"
     ".global _start\n"
     "_start:\n"
-    "	xor %ebp, %ebp\n"
-    "	mov %rsp, %rdi\n"
-    "	and $-16, %rsp\n"
-    "	call kavro_start\n");
+    KAVRO_ENTRY_STUB);
 
 // A parent may start us with no argument vector at all (argc 0, which kernels before
 // 5.18 allow); then there is no program name to skip, and the tool sees no arguments.

@@ -46,9 +46,9 @@ static bool copy_response(int fd)
 
 // A reset that reaches us before the request is reported by the write, and the reads
 // that follow then see an ordinary end: it is a failure all the same.
-static bool exchange(int fd, const uint8_t *sa, size_t sa_len, const char *path, const char *host)
+static bool exchange(int fd, const sys::sockaddr_in &sa, const char *path, const char *host)
 {
-	if (sys::connect(fd, sa, sa_len) != 0)
+	if (sys::connect(fd, sa) != 0)
 		return false;
 	bool sent = sys::write(fd, req, build_request(path, host)) >= 0;
 	return copy_response(fd) && sent;
@@ -63,8 +63,7 @@ bool http_get(const char *path, const char *host, uint16_t port, const uint8_t i
 	if (r < 0)
 		return false;
 	int fd = int(r);
-	uint8_t sa[16] = {sys::af_inet, 0, uint8_t(port >> 8), uint8_t(port), ip[0], ip[1], ip[2], ip[3]};
-	bool ok = (fd < 1 || fd > 2) && exchange(fd, sa, sizeof sa, path, host);
+	bool ok = (fd < 1 || fd > 2) && exchange(fd, {ip, port}, path, host);
 	sys::close(fd);
 	return ok;
 }

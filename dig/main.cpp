@@ -12,9 +12,9 @@ alignas(1) static constexpr char usage_line[] =
 	"usage: dig [+short] [A|NS|CNAME|MX|TXT|AAAA] name [@ns]\n";
 static_assert(sizeof usage_line - 1 == 56);
 alignas(1) static constexpr char banner[] =
-	"kavro-dig 3.2 pure ASM x86_64 \xc2\xb7 A/NS/CNAME/MX/TXT/AAAA "
+	"kavro-dig 3.2 pure ASM " KAVRO_ARCH_NAME " \xc2\xb7 A/NS/CNAME/MX/TXT/AAAA "
 	"+short \xc2\xb7 NO children \xc2\xb7 QIRVA/NUVEK/TOKSAVIM\n";
-static_assert(sizeof banner - 1 == 102);
+static_assert(sizeof banner - 1 == 96 + sizeof KAVRO_ARCH_NAME - 1);
 
 int tool_main(int argc, char **argv)
 {

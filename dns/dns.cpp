@@ -37,7 +37,6 @@ static_assert(resolver.ok, "KAVRO_RESOLVER must be a dotted IPv4 address such as
 const uint8_t ns_def[4] = {resolver.b[0], resolver.b[1], resolver.b[2], resolver.b[3]};
 
 static constexpr uint16_t dns_port = 53;
-static constexpr size_t sa_size = 16;
 static constexpr long wait_seconds = 5;
 static constexpr int sends = 2;
 
@@ -103,13 +102,11 @@ static long send_and_wait(int fd, size_t qlen)
 // looking like silence.
 static long exchange(int fd, const uint8_t ip[4], size_t qlen)
 {
-	const uint8_t sa[sa_size] = {sys::af_inet, 0, dns_port >> 8, dns_port & 0xff,
-				     ip[0], ip[1], ip[2], ip[3]};
-	const long timeout[2] = {wait_seconds, 0};
-	long r = sys::connect(fd, sa, sizeof sa);
+	const sys::timeval timeout{wait_seconds, 0};
+	long r = sys::connect(fd, {ip, dns_port});
 	if (r < 0)
 		return r;
-	r = sys::setsockopt(fd, sys::sol_socket, sys::so_rcvtimeo, timeout, sizeof timeout);
+	r = sys::setsockopt(fd, sys::sol_socket, sys::so_rcvtimeo, &timeout, sizeof timeout);
 	if (r < 0)
 		return r;
 	return send_and_wait(fd, qlen);

@@ -6,6 +6,6 @@
 #include "common/confine.hpp"
 
 alignas(4) inline constexpr uint32_t jq_calls[] = {
-	sys::nr_read, sys::nr_write, sys::nr_open, arg_is(1, sys::o_rdonly), sys::nr_close,
+	sys::nr_read, sys::nr_write, sys::nr_open, arg_is(sys::open_flags_arg, sys::o_rdonly), sys::nr_close,
 	sys::nr_poll, sys::nr_restart_syscall, sys::nr_exit,
 };

@@ -5,8 +5,6 @@
 #include "jq/scanner.hpp"
 #include "common/text.hpp"
 
-#include <emmintrin.h>
-
 const char *jend;
 
 // Byte classes: one bit per scan loop, set for the bytes that end that loop's run of
@@ -59,15 +57,51 @@ static constexpr byte_classes classes = make_classes();
 // inside a string at once, however many short strings a block holds; gaps between
 // tokens go 16 at a time. Only whole blocks before the end of text are read that way;
 // the last bytes go one at a time.
-using half = __m128i;
 static constexpr ptrdiff_t lanes = 32;
 
-// One bit per byte of the 16 at h, set where the byte is one of set.
+// The one piece that differs by processor: one bit per byte of the 16 at h, set where
+// the byte is one of set. x86-64 compares all 16 at once (SSE2, which every x86-64
+// processor has); elsewhere two 64-bit words do it, with the same result bit for bit
+// (KAVRO_PORTABLE_BLOCKS builds that version on x86-64 too, for the tests).
+#if defined(__SSE2__) && !KAVRO_PORTABLE_BLOCKS
+#include <emmintrin.h>
+
 template <char... set> [[gnu::always_inline]] static inline uint32_t any_of16(const char *h)
 {
-	half v = _mm_loadu_si128(reinterpret_cast<const half *>(h));
+	__m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h));
 	return uint32_t(_mm_movemask_epi8((_mm_cmpeq_epi8(v, _mm_set1_epi8(set)) | ...)));
 }
+#else
+// A word of eight bytes, the first in its low byte (the kit's processors are all
+// little-endian); ones has 1 in every byte, lows 0x7f.
+static constexpr uint64_t ones = 0x0101010101010101, lows = 0x7f7f7f7f7f7f7f7f;
+
+// 0x80 in each byte of x that is zero, exactly: adding lows sets a byte's top bit when
+// its low seven bits are not all zero, and no carry crosses into the next byte.
+[[gnu::always_inline]] static constexpr uint64_t zero_bytes(uint64_t x)
+{
+	return ~(((x & lows) + lows) | x | lows);
+}
+
+// The top bit of each byte of m, gathered into bits 0 to 7 (the multiplier shifts
+// byte i's bit to bit 56 + i, and no two products overlap or carry).
+[[gnu::always_inline]] static constexpr uint32_t top_bits(uint64_t m)
+{
+	return uint32_t((m >> 7) * 0x0102040810204080 >> 56);
+}
+
+template <char... set> [[gnu::always_inline]] static inline uint32_t any_of8(const char *p)
+{
+	uint64_t w;
+	__builtin_memcpy(&w, p, sizeof w);
+	return top_bits((zero_bytes(w ^ ones * uint8_t(set)) | ...));
+}
+
+template <char... set> [[gnu::always_inline]] static inline uint32_t any_of16(const char *h)
+{
+	return any_of8<set...>(h) | any_of8<set...>(h + 8) << 8;
+}
+#endif
 
 // The same for the 32 bytes at p.
 template <char... set> [[gnu::always_inline]] static inline uint32_t any_of(const char *p)
