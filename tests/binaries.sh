@@ -1,13 +1,19 @@
 #!/bin/bash
-# binaries.sh BIN UNSTRIPPED-DIR STRIPPED TOOL...: every listed tool is a static x86-64
-# executable: no interpreter, no dynamic or TLS segment, no initialisers to run, and
-# within its size budget in bytes. The shipped files carry no section headers when the
+# binaries.sh BIN UNSTRIPPED-DIR STRIPPED TOOL...: every listed tool is a static
+# executable for the processor KAVRO_ARCH names (x86_64 when unset): no interpreter, no
+# dynamic or TLS segment, no initialisers to run, and within its size budget in bytes.
+# Fixed-width instructions make aarch64 code larger: its budgets are half as large again. The shipped files carry no section headers when the
 # build strips them (STRIPPED=1), so the sections are read from the link output kept
 # beside them, whose loaded segments must be the same.
 set -u
 bin=$1 full=$2 stripped=$3
 shift 3
 declare -A budget=([echo]=1024 [printf]=2048 [pkill]=2048 [dig]=4096 [curl]=4096 [jq]=4096)
+case ${KAVRO_ARCH:-x86_64} in
+x86_64) machine=X86-64 ;;
+aarch64) machine=AArch64; for t in "${!budget[@]}"; do budget[$t]=$((budget[$t] * 3 / 2)); done ;;
+*) echo "no budgets for ${KAVRO_ARCH}"; exit 1 ;;
+esac
 fail=0
 [ $# -gt 0 ] || { echo "no tools listed"; exit 1; }
 segments() { readelf -lW "$1" | sed -n '/^ *Type /,/^$/p'; }
@@ -16,8 +22,8 @@ for tool; do
 	[ -n "${budget[$tool]:-}" ] || { echo "$tool: no size budget"; fail=1; continue; }
 	[ -e "$f" ] && [ -e "$u" ] || { echo "missing: $f or $u"; fail=1; continue; }
 	hdr=$(readelf -h "$f")
-	grep -q 'Type:.*EXEC' <<<"$hdr" && grep -q 'Machine:.*X86-64' <<<"$hdr" &&
-		grep -q 'Class:.*ELF64' <<<"$hdr" || { echo "$tool: not an x86-64 executable"; fail=1; }
+	grep -q 'Type:.*EXEC' <<<"$hdr" && grep -q "Machine:.*$machine" <<<"$hdr" &&
+		grep -q 'Class:.*ELF64' <<<"$hdr" || { echo "$tool: not an $machine executable"; fail=1; }
 	grep -q -E '^ *(INTERP|DYNAMIC|TLS) ' <<<"$(segments "$f")" &&
 		{ echo "$tool: has an interpreter, dynamic or TLS segment"; fail=1; }
 	sections=$(readelf -SW "$u")

@@ -91,6 +91,9 @@ static std::vector<Case> load_cases()
 			       unescape(f[2]), unescape(f[3]), unescape(f[4]), !f[5].empty(),
 			       f[5] == "-" ? std::vector<std::string>{} : words(f[5]),
 			       allowed};
+			// dig's banner names the processor of the build; the tables spell x86-64's.
+			if (size_t at = c.out.find("x86_64"); at != std::string::npos)
+				c.out.replace(at, 6, KAVRO_ARCH);
 			if (f[2] == "@full") {
 				c.out.clear();
 				c.out_file = "/dev/full";
@@ -115,6 +118,8 @@ TEST_P(Cases, Matches)
 	EXPECT_EQ(escape(r.out), escape(c.out));
 	EXPECT_EQ(escape(r.err), escape(c.err));
 	EXPECT_EQ(r.status, c.status);
+	if (emulated())
+		return; // the write and call checks need strace (see REQUIRE_TRACE)
 	// Every run ends in exit; a trace without it would make the checks below vacuous.
 	ASSERT_FALSE(calls.empty());
 	EXPECT_EQ(calls.back().name, "exit") << "incomplete trace";

@@ -16,6 +16,8 @@
 
 std::string tool_path(const std::string &tool) { return std::string(KAVRO_BIN_DIR) + "/" + tool; }
 
+bool emulated() { return KAVRO_EMULATOR[0] != 0; }
+
 static int64_t now_ms()
 {
 	timespec ts;
@@ -150,12 +152,17 @@ Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	       std::vector<Syscall> &calls, const std::string &in, int timeout_ms,
 	       const std::string &cwd, const std::string &out_file)
 {
+	calls.clear();
+	if (emulated()) {
+		std::vector<std::string> argv{tool_path(tool)};
+		argv.insert(argv.end(), args.begin(), args.end());
+		return run_cmd(argv, in, timeout_ms, cwd, out_file);
+	}
 	std::string log = temp_dir() + "/trace";
 	std::vector<std::string> argv{"strace", "-qq", "-e", "raw=all", "-e", "signal=none",
 				      "-o", log, "--", tool_path(tool)};
 	argv.insert(argv.end(), args.begin(), args.end());
 	Result r = run_cmd(argv, in, timeout_ms, cwd, out_file);
-	calls.clear();
 	std::ifstream f(log);
 	std::string line;
 	while (std::getline(f, line))
