@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace sys {
+struct pollfd; // the processor's poll takes it
+}
+
 #include "common/arch/current.hpp"
 
 namespace sys {

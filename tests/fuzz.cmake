@@ -30,4 +30,11 @@ if(CLANGXX AND fuzz_targets)
       kavro_corpus_test(fuzz_${name})
     endif()
   endforeach()
+  if(jq_filter IN_LIST fuzz_targets) # the same target over the portable block scanner
+    add_test(NAME fuzz_jq_filter_portable
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-run ${PROJECT_SOURCE_DIR}/build-fuzz/fuzz/fuzz_jq_filter_portable
+                ${PROJECT_SOURCE_DIR}/fuzz/corpus/jq_filter ${KAVRO_FUZZ_SECONDS})
+    set_tests_properties(fuzz_jq_filter_portable PROPERTIES LABELS fuzz FIXTURES_REQUIRED fuzzers
+        TIMEOUT 300)
+  endif()
 endif()

@@ -59,7 +59,8 @@ TEST(Scanner, ValueSpans)
 	auto wide = [](std::string value) { return value + std::string(40, ' ') + ",2"; };
 	std::string x30(30, 'x'), obj_esc = R"({"a":"x\"}","b":")" + x30 + R"("})",
 				  obj_long = R"({"s":")" + x30 + "}}" + x30 + R"("})",
-				  obj_bs = R"({\"}")" + x30 + "}", obj_edge = "{\"" + x30 + R"(\"}"})";
+				  obj_bs = R"({\"}")" + x30 + "}", obj_edge = "{\"" + x30 + R"(\"}"})",
+				  obj_next = R"({"#":"}","b":")" + x30 + R"("})";
 	struct {
 		std::string doc, span;
 	} rows[] = {
@@ -80,9 +81,11 @@ TEST(Scanner, ValueSpans)
 		{"\"a\\\0b\"c\""s, "\"a\\\0"s}, {"[\"a\"]\0]"s, "[\"a\"]"}, {"ab\0cd"s, "ab"},
 		{"[\"a\0\"]\"]"s, "[\"a"},
 		// an escaped quote, a string running past a block, a backslash outside a string,
-		// a zero inside a string, a backslash as the last byte of a block
+		// a zero inside a string, a backslash as the last byte of a block, the byte one
+		// above a quote right after it (a byte test that borrows from its neighbour)
 		{wide(obj_esc), obj_esc}, {wide(obj_long), obj_long}, {wide(obj_bs), obj_bs},
 		{wide("{\"a\":\"" + x30 + "\0\"}}"s), "{\"a\":\"" + x30}, {wide(obj_edge), obj_edge},
+		{wide(obj_next), obj_next},
 		// nesting deeper than 256 levels
 		{std::string(257, '{') + std::string(257, '}') + " 1", std::string(257, '{') + std::string(257, '}')},
 	};

@@ -16,19 +16,23 @@
 
 namespace sys {
 
-struct pollfd;
-
+// The generic table's numbers, by name (the kit's filters list them).
 enum : long {
-	nr_open = 56, nr_close = 57, nr_getdents64 = 61, nr_read = 63, nr_write = 64,
-	nr_poll = 73, nr_exit = 93, nr_restart_syscall = 128, nr_kill = 129,
-	nr_prctl = 167, nr_getpid = 172, nr_socket = 198, nr_connect = 203,
-	nr_sendto = 206, nr_recvfrom = 207, nr_setsockopt = 208, nr_seccomp = 277,
+	// files, output and the wait for it (openat and ppoll stand in for open and poll)
+	nr_read = 63, nr_write = 64, nr_open = 56, nr_close = 57, nr_poll = 73,
+	// sockets
+	nr_socket = 198, nr_connect = 203, nr_sendto = 206, nr_recvfrom = 207, nr_setsockopt = 208,
+	// processes
+	nr_getpid = 172, nr_kill = 129, nr_getdents64 = 61, nr_exit = 93, nr_restart_syscall = 128,
+	// confinement
+	nr_prctl = 167, nr_seccomp = 277,
 };
+
+// AUDIT_ARCH_AARCH64: EM_AARCH64 (183), 64-bit, little-endian.
+inline constexpr uint32_t audit_arch = 0xc00000b7;
 
 // openat(dirfd, path, flags, mode) takes the flags third; O_DIRECTORY is arm64's own.
 inline constexpr int open_flags_arg = 2, o_directory = 040000;
-
-inline constexpr uint32_t audit_arch = 0xc00000b7;
 
 // Each argument is pinned to its register; x0 carries the first in and the result out.
 inline long call6(long n, long a, long b = 0, long c = 0, long d = 0, long e = 0, long f = 0)

@@ -14,8 +14,6 @@
 
 namespace sys {
 
-struct pollfd;
-
 enum : long {
 	nr_read = 0, nr_write = 1, nr_open = 2, nr_close = 3, nr_poll = 7,
 	nr_getpid = 39, nr_socket = 41, nr_connect = 42, nr_sendto = 44,
@@ -26,7 +24,7 @@ enum : long {
 // The argument of nr_open that holds the flags; O_DIRECTORY, which differs by family.
 inline constexpr int open_flags_arg = 1, o_directory = 0200000;
 
-inline constexpr uint32_t audit_arch = 0xc000003e;
+inline constexpr uint32_t audit_arch = 0xc000003e; // AUDIT_ARCH_X86_64
 
 inline long call0(long n)
 {
