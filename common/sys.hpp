@@ -19,7 +19,7 @@ enum : long { eintr = -4, eagain = -11 };
 // Constants of the kernel ABI the kit uses, the same on every processor family the kit
 // is built for (O_DIRECTORY, which is not, comes from common/arch/).
 enum : int {
-	o_rdonly = 0,
+	o_rdonly = 0, o_nonblock = 04000, f_getfl = 3,
 	af_inet = 2, sock_stream = 1, sock_dgram = 2,
 	sol_socket = 1, so_rcvtimeo = 20,
 	pollin = 1, pollout = 4,
@@ -58,8 +58,7 @@ struct timeval {
 // struct sock_filter (one classic BPF instruction) and struct sock_fprog (a program).
 struct sock_filter {
 	uint16_t code;
-	uint8_t jt;
-	uint8_t jf;
+	uint8_t jt, jf; // how many instructions to skip when the test holds, when it fails
 	uint32_t k;
 };
 
@@ -77,6 +76,7 @@ inline long getpid() { return call0(nr_getpid); }
 inline long kill(long pid, int sig) { return call2(nr_kill, pid, sig); }
 inline long getdents64(int fd, void *buf, size_t n) { return call3(nr_getdents64, fd, addr(buf), long(n)); }
 inline long socket(int domain, int type, int proto) { return call3(nr_socket, domain, type, proto); }
+inline long fcntl(int fd, int cmd) { return call2(nr_fcntl, fd, cmd); }
 
 inline long connect(int fd, const sockaddr_in &sa)
 {

@@ -19,7 +19,7 @@ namespace sys {
 // The generic table's numbers, by name (the kit's filters list them).
 enum : long {
 	// files, output and the wait for it (openat and ppoll stand in for open and poll)
-	nr_read = 63, nr_write = 64, nr_open = 56, nr_close = 57, nr_poll = 73,
+	nr_read = 63, nr_write = 64, nr_open = 56, nr_close = 57, nr_poll = 73, nr_fcntl = 25,
 	// sockets
 	nr_socket = 198, nr_connect = 203, nr_sendto = 206, nr_recvfrom = 207, nr_setsockopt = 208,
 	// processes

@@ -17,7 +17,7 @@ namespace sys {
 enum : long {
 	nr_read = 0, nr_write = 1, nr_open = 2, nr_close = 3, nr_poll = 7,
 	nr_getpid = 39, nr_socket = 41, nr_connect = 42, nr_sendto = 44,
-	nr_recvfrom = 45, nr_setsockopt = 54, nr_exit = 60, nr_kill = 62,
+	nr_recvfrom = 45, nr_setsockopt = 54, nr_exit = 60, nr_kill = 62, nr_fcntl = 72,
 	nr_prctl = 157, nr_getdents64 = 217, nr_restart_syscall = 219, nr_seccomp = 317,
 };
 
