@@ -1,6 +1,7 @@
 # Short bounded runs of the listed tools' libFuzzer targets, built by the fuzz preset
 # with clang in build-fuzz/. The build is one test; each target then runs for
-# KAVRO_FUZZ_SECONDS from its seed corpus (fuzz/corpus/NAME), which it never writes to.
+# KAVRO_FUZZ_SECONDS from its seed corpus (fuzz/corpus/NAME, which it never writes to),
+# with the public corpus that fuzz/corpus/NAME.shared names added when there is one.
 set(KAVRO_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs under ctest")
 find_program(CLANGXX clang++)
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/*.cpp)
@@ -26,8 +27,8 @@ if(CLANGXX AND fuzz_targets)
                 ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name} ${KAVRO_FUZZ_SECONDS})
     set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz FIXTURES_REQUIRED fuzzers
         TIMEOUT 300)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name}.shared)
-      kavro_corpus_test(fuzz_${name})
+    if(corpora_env)
+      set_property(TEST fuzz_${name} APPEND PROPERTY ENVIRONMENT ${corpora_env})
     endif()
   endforeach()
 endif()
