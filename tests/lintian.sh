@@ -22,7 +22,7 @@ cmake --build "$work/other" -j2 >/dev/null
 fail=0
 for b in "$build" "$work/other"; do
 	(cd "$b" && cpack -G DEB -B "$work/out" >/dev/null)
-	deb=$(ls "$work"/out/kavro_*_amd64.deb)
+	deb=$(ls "$work"/out/kavro*_amd64.deb)
 	report=$(lintian -EvIL +pedantic "$deb" 2>&1) || fail=1
 	echo "$report"
 	grep -q '^[EW]: ' <<<"$report" && fail=1
