@@ -31,7 +31,7 @@ bool walk_batch(const uint8_t *batch, size_t n);
 // The two contacts with the running system, provided by whoever links the walk: the
 // tool links system.cpp, which makes the real calls; tests and fuzzers bring fakes, so
 // the hosted build of the walk can never signal a real process.
-// read_comm opens path, reads at most max bytes into buf and closes it again; it returns
+// read_comm opens file, reads at most max bytes into buf and closes it again; it returns
 // the byte count, or a negative number when the file cannot be opened or read.
 long read_comm(const char *file, char *buf, size_t max);
 // send_signal returns true only when the signal was delivered.

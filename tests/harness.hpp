@@ -21,6 +21,8 @@ struct Syscall {
 
 // Path of a built tool: build/bin/NAME.
 std::string tool_path(const std::string &tool);
+// Whether tool is one of the KAVRO_TOOLS this build was configured with.
+bool tool_built(const std::string &tool);
 
 // In a forked child: runs argv (searched in PATH), or ends the child with 127.
 [[noreturn]] void exec_argv(const std::vector<std::string> &argv);
