@@ -5,7 +5,10 @@
 // Raw output: a selected string is written as its characters, backslashes dropped.
 extern bool flg_r;
 
-enum class filt_result { done, malformed };
+// at_end: written exactly as for done, but the answer reached the end of the held text
+// (a value ran into it, or a lookup met it before finding its target), so it may
+// depend on input past what the buffer held.
+enum class filt_result { done, malformed, at_end };
 
 // Walks the zero-terminated filter over the text from json up to json_end (where a zero
 // byte stands). Writes the output only once the walk has ended, so a malformed filter
