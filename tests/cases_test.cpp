@@ -10,7 +10,9 @@
 // Tools run with tests/ as their working folder, so cases may name files in tests/data.
 #include "harness.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -91,9 +93,13 @@ static std::vector<Case> load_cases()
 			       unescape(f[2]), unescape(f[3]), unescape(f[4]), !f[5].empty(),
 			       f[5] == "-" ? std::vector<std::string>{} : words(f[5]),
 			       allowed};
-			// dig's banner names the processor of the build; the tables spell x86-64's.
+			// dig's banner names the processor of the build; the tables spell x86-64's
+			// (the word x86_64, a write of 102 bytes).
 			if (size_t at = c.out.find("x86_64"); at != std::string::npos)
 				c.out.replace(at, 6, KAVRO_ARCH);
+			if (tool == "dig")
+				std::replace(c.writes.begin(), c.writes.end(), std::string("102"),
+					     std::to_string(96 + strlen(KAVRO_ARCH)));
 			if (f[2] == "@full") {
 				c.out.clear();
 				c.out_file = "/dev/full";
@@ -118,8 +124,6 @@ TEST_P(Cases, Matches)
 	EXPECT_EQ(escape(r.out), escape(c.out));
 	EXPECT_EQ(escape(r.err), escape(c.err));
 	EXPECT_EQ(r.status, c.status);
-	if (emulated())
-		return; // the write and call checks need strace (see REQUIRE_TRACE)
 	// Every run ends in exit; a trace without it would make the checks below vacuous.
 	ASSERT_FALSE(calls.empty());
 	EXPECT_EQ(calls.back().name, "exit") << "incomplete trace";

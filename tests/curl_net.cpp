@@ -321,7 +321,6 @@ TEST(Hostile, UrlOf1023And1024Bytes)
 // connection, the request in one write, reads of at most 64 KiB, each written out.
 TEST(Http, SystemCallsOfASmallFetch)
 {
-	REQUIRE_TRACE();
 	fake_dns dns([](const dns_query &q) { return answer_with(q, "192.0.2.40"); });
 	fake_http web("192.0.2.40", 80, {"HTTP/1.0 200 OK\r\n\r\nsmall\n"});
 	std::vector<Syscall> calls;
