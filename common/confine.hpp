@@ -118,7 +118,7 @@ constexpr size_t check_len(uint32_t w) { return (w >> 24 & check_kind) == check_
 // Instructions an entry adds: the test of its call number, its checks, and a reload of
 // the call number when the entry before it left an argument loaded instead.
 template <size_t N>
-consteval size_t entry_len(const call_list<N> &l, size_t i, bool reload)
+constexpr size_t entry_len(const call_list<N> &l, size_t i, bool reload)
 {
 	size_t n = reload + 1;
 	for (size_t j = i + 1; j < N && is_check(l.w[j]); j++)
@@ -127,7 +127,7 @@ consteval size_t entry_len(const call_list<N> &l, size_t i, bool reload)
 }
 
 template <size_t N>
-consteval bool has_checks(const call_list<N> &l, size_t i)
+constexpr bool has_checks(const call_list<N> &l, size_t i)
 {
 	return i + 1 < N && is_check(l.w[i + 1]);
 }
@@ -135,7 +135,7 @@ consteval bool has_checks(const call_list<N> &l, size_t i)
 // Bare calls come first, all tested against the number loaded once; the entries with
 // checks follow, each after a reload of the number but the first.
 template <size_t N>
-consteval size_t filter_len(const call_list<N> &l)
+constexpr size_t filter_len(const call_list<N> &l)
 {
 	size_t n = 5, checked = 0;
 	for (size_t i = 0; i < N; i++)
