@@ -100,11 +100,10 @@ TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 		  c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0), c(sys::nr_getpid)}},
 	};
 	// Signals to groups, to everyone and to init, which a filter that let them through
-	// would deliver: only as the init of a private PID namespace is that harmless.
+	// would deliver: harmless only from the init of a private PID namespace.
 	if (getpid() == 1)
-		rows[3].refused.insert(rows[3].refused.end(),
-					   {c(sys::nr_kill, 0, 15), c(sys::nr_kill, -1, 9), c(sys::nr_kill, -4242, 15),
-					    c(sys::nr_kill, 1, 15), c(sys::nr_kill, 0xffffffff, 9)});
+		rows[3].refused.insert(rows[3].refused.end(), {c(sys::nr_kill, 0, 15), c(sys::nr_kill, -1, 9),
+			c(sys::nr_kill, -4242, 15), c(sys::nr_kill, 1, 15), c(sys::nr_kill, 0xffffffff, 9)});
 	for (auto &r : rows) {
 		SCOPED_TRACE(r.tool);
 		int st = r.run(r.allowed);
@@ -120,13 +119,13 @@ TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 	}
 }
 
-// Starts argv with standard input from in (or /dev/null) and the outputs discarded.
-static pid_t spawn(const std::vector<std::string> &argv, int in = -1)
+// Starts argv with standard input from /dev/null and the outputs discarded.
+static pid_t spawn(const std::vector<std::string> &argv)
 {
 	pid_t pid = fork();
 	if (pid == 0) {
 		int null = open("/dev/null", O_RDWR);
-		dup2(in >= 0 ? in : null, 0);
+		dup2(null, 0);
 		dup2(null, 1);
 		dup2(null, 2);
 		exec_argv(argv);

@@ -85,15 +85,17 @@ TEST(Runtime, NoArgumentVectorAtAll)
 // a byte dropped, doubled or shifted shows.
 TEST(Runtime, LongOutputTakenInParts)
 {
-	std::string arg;
+	std::string arg, doc = temp_dir() + "/doc.json";
 	for (int i = 0; arg.size() < 100000; i++)
 		arg += std::to_string(i) + ",";
+	std::ofstream(doc) << '[' << arg << arg << ']';
 	struct {
 		std::vector<std::string> argv;
 		std::string out;
 	} rows[] = {
 		{{"echo", arg, arg}, arg + " " + arg + "\n"},
 		{{"printf", "%s|%s", arg, arg}, arg + "|" + arg},
+		{{"jq", ".", doc}, "[" + arg + arg + "]\n"},
 	};
 	for (auto &r : rows) {
 		if (std::string_view(KAVRO_TOOLS).find("," + r.argv[0] + ",") == std::string_view::npos)
