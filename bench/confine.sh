@@ -25,7 +25,7 @@ lock_bin() {
 	printf '#include "common/entry.hpp"\n#include "curl/calls.hpp"\n#include "jq/calls.hpp"\n#include "pkill/calls.hpp"\nint tool_main(int, char **) { %s; return 0; }\n' "$2" >"$out.cpp"
 	g++ -std=c++20 -Os -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector -fno-pic \
 		-fno-asynchronous-unwind-tables -I "$KAVRO_SRC" -DKAVRO_CONFINE=1 -static -nostdlib \
-		-nostartfiles -no-pie -s -o "$out" "$out.cpp" "$KAVRO_SRC/common/start.cpp" "$KAVRO_SRC/common/mem.cpp"
+		-nostartfiles -no-pie -s -Wl,-z,noseparate-code -Wl,--build-id=none -o "$out" "$out.cpp" "$KAVRO_SRC/common/start.cpp" "$KAVRO_SRC/common/mem.cpp"
 	echo "$out"
 }
 # lock_row LABEL LOCK: the install cost of LOCK, against the floor.

@@ -1,7 +1,7 @@
-// Self-confinement of dig, curl, jq and pkill. Each tool's filter, installed in a
-// forked child, must let every call on its list through and kill on anything else; the
-// built tools must be running under it (as /proc shows) while they wait on a peer; and
-// where the kernel refuses the filter they must work as before.
+// Self-confinement of dig, curl, jq and pkill. Each lock (strict mode, each filter),
+// taken in a forked child, must let every call it allows through and kill on anything
+// else; the built tools must be locked (as /proc shows) while they wait on a peer or on
+// their output; and where the kernel refuses the lock they must work as before.
 #include "common/confine.hpp"
 #include "curl/calls.hpp"
 #include "fake_dns.hpp"
@@ -48,13 +48,16 @@ static std::vector<call> listed(const call_list<N> &list)
 }
 
 // Installs the filter in a child, which makes the calls and exits; gives its wait status.
-template <auto list>
+template <auto list, bool strict = false>
 static int confined_child(const std::vector<call> &calls)
 {
 	pid_t pid = fork();
 	if (pid == 0) {
 		alarm(10);
-		install_filter<list>();
+		if (strict)
+			lock<list>(false);
+		else
+			install_filter<list>();
 		for (auto &c : calls)
 			if (c.nr != sys::nr_exit)
 				sys::call6(c.nr, c.args[0], c.args[1], c.args[2], c.args[3], c.args[4], c.args[5]);
@@ -69,6 +72,7 @@ struct tool_list {
 	std::string tool;
 	std::function<int(const std::vector<call> &)> run;
 	std::vector<call> allowed, refused;
+	int kill = SIGSYS; // strict mode kills with SIGKILL
 };
 
 static call c(long nr, long a0 = none, long a1 = none, long a2 = none)
@@ -84,6 +88,8 @@ TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 {
 	constexpr long inet6 = 10, raw = 3, rdwr_creat = 0102, so_sndtimeo = 21, sigint = 2;
 	tool_list rows[] = {
+		{"strict mode (jq, dig)", [](auto &v) { return confined_child<jq_calls, true>(v); },
+		 {c(sys::nr_read), c(sys::nr_write)}, {c(sys::nr_poll), c(sys::nr_close), c(sys::nr_fcntl)}, SIGKILL},
 		{"output path (dig)", [](auto &v) { return confined_child<as_list(out_calls)>(v); },
 		 listed(as_list(out_calls)),
 		 {c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0), c(sys::nr_read), c(sys::nr_open, none, 0),
@@ -102,7 +108,7 @@ TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 	// Signals to groups, to everyone and to init, which a filter that let them through
 	// would deliver: harmless only from the init of a private PID namespace.
 	if (getpid() == 1)
-		rows[3].refused.insert(rows[3].refused.end(), {c(sys::nr_kill, 0, 15), c(sys::nr_kill, -1, 9),
+		rows[4].refused.insert(rows[4].refused.end(), {c(sys::nr_kill, 0, 15), c(sys::nr_kill, -1, 9),
 			c(sys::nr_kill, -4242, 15), c(sys::nr_kill, 1, 15), c(sys::nr_kill, 0xffffffff, 9)});
 	for (auto &r : rows) {
 		SCOPED_TRACE(r.tool);
@@ -112,7 +118,7 @@ TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 		refused.insert(refused.end(), never.begin(), never.end());
 		for (auto &x : refused) {
 			st = r.run({x});
-			EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGSYS)
+			EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == r.kill)
 				<< "call " << x.nr << " (" << x.args[0] << ", " << x.args[1] << ", "
 				<< x.args[2] << "): wait status " << st;
 		}
@@ -258,20 +264,27 @@ TEST(Confine, PkillHeldInTheScan)
 }
 
 // A kernel or sandbox that refuses either call leaves the tool working, and silent.
-TEST(Confine, RefusedFilterRunsUnconfined)
+TEST(Confine, RefusedLockRunsUnconfined)
 {
 	const std::string refusals[] = {
 		"inject=seccomp:error=ENOSYS",
 		"inject=seccomp:error=EINVAL",
 		"inject=prctl,seccomp:error=EPERM",
 		"inject=seccomp:error=EACCES",
+		"inject=prctl:error=EINVAL",
 	};
 	for (auto &inject : refusals) {
 		SCOPED_TRACE(inject);
-		Result r = run_cmd({"strace", "-qq", "-o", "/dev/null", "-e", inject, tool_path("jq"), ".a"},
-				   "{\"a\":[1]}");
+		auto traced = [&](std::vector<std::string> argv) {
+			argv.insert(argv.begin(), {"strace", "-qq", "-o", "/dev/null", "-e", inject});
+			return argv;
+		};
+		Result r = run_cmd(traced({tool_path("jq"), ".a"}), "{\"a\":[1]}"); // strict mode
 		EXPECT_EQ(r.status, 0);
 		EXPECT_EQ(r.out, "[1]\n");
 		EXPECT_EQ(r.err, "");
+		r = run_cmd(traced({tool_path("pkill"), "kvrefused"})); // a filter; nothing matches
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(r.out + r.err, "");
 	}
 }
