@@ -5,6 +5,7 @@
 #pragma once
 #include "common/confine.hpp"
 #include "common/out.hpp"
+#include "pkill/walk.hpp"
 
 // Its own calls first: the filter tests the calls without checks in list order, and
 // reading command names is most of a scan.
@@ -12,6 +13,6 @@ alignas(4) inline constexpr auto pkill_calls = join({
 	sys::nr_read, sys::nr_close, sys::nr_getdents64,
 	sys::nr_open, arg_is(1, sys::o_rdonly),
 	sys::nr_open, arg_is(1, sys::o_rdonly | sys::o_directory),
-	sys::nr_kill, arg_is(1, 15), arg_pid(0),
-	sys::nr_kill, arg_is(1, 9), arg_pid(0),
+	sys::nr_kill, arg_is(1, sig_term), arg_pid(0),
+	sys::nr_kill, arg_is(1, sig_kill), arg_pid(0),
 }, out_calls);
