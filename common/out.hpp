@@ -23,7 +23,7 @@ inline bool out_failed;
 [[gnu::noinline]] inline void fd_wait(long fd, long events)
 {
 	auto pfd = std::bit_cast<sys::pollfd>(fd | events << 32);
-	sys::poll(&pfd, 1);
+	sys::poll(&pfd, 1, -1);
 }
 
 // What the output path and the exit after it call, and so what every confined run must

@@ -62,11 +62,13 @@ inline long open(const char *path, int flags)
 }
 
 // int ppoll(struct pollfd *fds, nfds_t n, const struct timespec *timeout,
-// const sigset_t *mask, size_t masksize): no timeout waits without a limit, and no mask
-// leaves the signal mask as it is.
-inline long poll(pollfd *fds, long n)
+// const sigset_t *mask, size_t masksize), as poll(fds, n, timeout_ms): no timeout (for
+// -1) waits without a limit, and no mask leaves the signal mask as it is.
+inline long poll(pollfd *fds, long n, int timeout_ms)
 {
-	return call6(nr_poll, reinterpret_cast<long>(fds), n);
+	const long timeout[2] = {timeout_ms / 1000, timeout_ms % 1000 * 1000000L}; // timespec
+	return call6(nr_poll, reinterpret_cast<long>(fds), n,
+		     timeout_ms < 0 ? 0 : reinterpret_cast<long>(timeout));
 }
 
 } // namespace sys

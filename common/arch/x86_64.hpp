@@ -84,9 +84,9 @@ inline long open(const char *path, int flags)
 }
 
 // int poll(struct pollfd *fds, nfds_t n, int timeout): -1 waits without a limit.
-inline long poll(pollfd *fds, long n)
+inline long poll(pollfd *fds, long n, int timeout_ms)
 {
-	return call3(nr_poll, reinterpret_cast<long>(fds), n, -1);
+	return call3(nr_poll, reinterpret_cast<long>(fds), n, timeout_ms);
 }
 
 } // namespace sys
