@@ -82,5 +82,5 @@ int tool_main(int argc, char **argv)
 	size_t held = load_json(path);
 	if (!held)
 		return 1;
-	return apply_filt(jbuf, jbuf + held, filt) == filt_result::done ? 0 : 1;
+	return apply_filt(jbuf, jbuf + held, filt) == filt_result::malformed ? 1 : 0;
 }
