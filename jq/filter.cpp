@@ -51,9 +51,7 @@ static void emit_value(const char *p)
 	p = skip_ws(p);
 	if (flg_r && at(p) == '"') {
 		for (p++;;) {
-			char c = at(p);
-			if (!c)
-				jstop = p;
+			char c = at(stopped(p));
 			if (!c || c == '"')
 				break;
 			if (c == '\\') {
@@ -67,6 +65,8 @@ static void emit_value(const char *p)
 	} else {
 		const char *start = p;
 		p = skip_value(p);
+		if (char c = at(start); c != '"' && c != '{' && c != '[')
+			stopped(p); // a scalar reaching the end of text may go on past it
 		out_buf(1, start, size_t(p - start));
 	}
 	putnl();

@@ -56,8 +56,9 @@ static constexpr byte_classes classes = make_classes();
 
 // Where a scan gave up for want of text: p when it stands at the end of text (the zero
 // there, or past it after an escape took it), so that the filter walk can tell an
-// answer that reached the end of what was held.
-static const char *stopped(const char *p)
+// answer that reached the end of what was held. Strings and containers note it where
+// they end unclosed; a scalar, which only ends at its next byte, is noted by the walk.
+const char *stopped(const char *p)
 {
 	if (!at(p))
 		jstop = p;
@@ -268,7 +269,7 @@ const char *skip_value(const char *p)
 	case '[':
 		return skip_nested<'['>(p);
 	}
-	return stopped(pass_until(p, stop_scalar));
+	return pass_until(p, stop_scalar);
 }
 
 bool streq(span a, span b) { return bytes_eq(a.p, a.n, b.p, b.n); }

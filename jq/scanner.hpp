@@ -37,6 +37,9 @@ const char *pass_escape(const char *p);
 
 const char *skip_ws(const char *p);
 
+// p, after noting it in jstop when it stands at the end of text.
+const char *stopped(const char *p);
+
 // Just past the value that begins at the first byte that is not whitespace.
 const char *skip_value(const char *p);
 
