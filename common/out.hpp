@@ -13,18 +13,28 @@
 // status of its own.
 inline bool out_failed;
 
-// Waits until fd takes bytes again. poll's own result does not matter: the next write
-// tells. Kept apart from the loop below, which then needs no saved registers.
-[[gnu::noinline]] inline void out_wait(long fd)
+// Waits until fd is ready for events (pollin, pollout). poll's own result does not
+// matter: the next read or write tells. Kept apart from the loops that call it, which
+// then need no saved registers.
+[[gnu::noinline]] inline void fd_wait(long fd, long events)
 {
-	long pfd = fd | long(sys::pollout) << 32; // struct pollfd: fd, events, revents
+	long pfd = fd | events << 32; // struct pollfd: fd, events, revents
 	sys::poll(&pfd, 1, -1);
 }
 
-// Writes all n bytes (n may be 0: that is still one write call). After a short count,
-// an interrupted call or a descriptor that would block, it waits until the descriptor
-// takes bytes again and goes on with the rest; any other failure is final, and then
-// the result is false. echo acts on that result itself and so keeps no flag: that byte
+// What the output path and the exit after it call, and so what every confined run must
+// be allowed: write; poll, where a descriptor that would block has to be waited for;
+// restart_syscall, which resumes an interrupted wait after a stop and continue; exit.
+alignas(4) inline constexpr uint32_t out_calls[] = {
+	sys::nr_write, sys::nr_poll, sys::nr_restart_syscall, sys::nr_exit,
+};
+
+// Writes all n bytes (n may be 0: that is still one write call). After a short count or
+// an interrupted call it goes on with the rest at once: on a blocking descriptor that
+// next write blocks by itself until there is room. Only a descriptor that would block
+// (opened non-blocking by whoever started us) is waited for with poll, so a run whose
+// output blocks needs nothing but write. Any other failure is final, and then the
+// result is false. echo acts on that result itself and so keeps no flag: that byte
 // would be its only writable data, worth a segment of its own in the file. The other
 // tools go through out_buf.
 inline bool out_all(int fd, const void *buf, size_t n)
@@ -34,13 +44,14 @@ inline bool out_all(int fd, const void *buf, size_t n)
 		long r = sys::write(fd, p, n);
 		if (static_cast<size_t>(r) == n)
 			return true;
-		if (r > 0) {
+		if (r == sys::eagain) {
+			fd_wait(fd, sys::pollout);
+		} else if (r > 0) {
 			p += r;
 			n -= static_cast<size_t>(r);
-		} else if (r != sys::eagain && r != sys::eintr) {
+		} else if (r != sys::eintr) {
 			return false;
 		}
-		out_wait(fd);
 	}
 }
 

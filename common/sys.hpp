@@ -10,8 +10,8 @@ namespace sys {
 enum : long {
 	nr_read = 0, nr_write = 1, nr_open = 2, nr_close = 3, nr_poll = 7,
 	nr_getpid = 39, nr_socket = 41, nr_connect = 42, nr_sendto = 44,
-	nr_recvfrom = 45, nr_setsockopt = 54, nr_exit = 60, nr_kill = 62,
-	nr_getdents64 = 217, nr_restart_syscall = 219,
+	nr_recvfrom = 45, nr_setsockopt = 54, nr_exit = 60, nr_kill = 62, nr_fcntl = 72,
+	nr_prctl = 157, nr_getdents64 = 217, nr_restart_syscall = 219, nr_seccomp = 317,
 };
 
 inline long call0(long n)
@@ -77,6 +77,7 @@ inline long getdents64(int fd, void *buf, size_t n) { return call3(nr_getdents64
 inline long socket(int domain, int type, int proto) { return call3(nr_socket, domain, type, proto); }
 inline long connect(int fd, const void *sa, size_t len) { return call3(nr_connect, fd, addr(sa), long(len)); }
 inline long poll(void *fds, size_t n, int timeout_ms) { return call3(nr_poll, addr(fds), long(n), timeout_ms); }
+inline long fcntl(int fd, int cmd) { return call2(nr_fcntl, fd, cmd); }
 
 inline long sendto(int fd, const void *buf, size_t n, int flags, const void *sa, size_t salen)
 {
@@ -104,7 +105,7 @@ enum : long { eintr = -4, eagain = -11 };
 
 // Constants of the kernel ABI the kit uses.
 enum : int {
-	o_rdonly = 0, o_directory = 0200000,
+	o_rdonly = 0, o_nonblock = 04000, o_directory = 0200000, f_getfl = 3,
 	af_inet = 2, sock_stream = 1, sock_dgram = 2,
 	sol_socket = 1, so_rcvtimeo = 20,
 	pollin = 1, pollout = 4,

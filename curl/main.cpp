@@ -19,7 +19,7 @@ static_assert(sizeof https_line - 1 == 52);
 
 int tool_main(int argc, char **argv)
 {
-	confine(curl_calls);
+	confine<as_list(curl_calls)>();
 	bool seen = false;
 	for (int i = 0; i < argc; i++) {
 		const char *a = argv[i];

@@ -18,7 +18,7 @@ static_assert(sizeof banner - 1 == 102);
 
 int tool_main(int argc, char **argv)
 {
-	confine(dig_calls);
+	confine<as_list(dig_calls)>();
 	switch (classify(argc, argv)) {
 	case plan::usage:
 		out_text(2, usage_line);

@@ -1,11 +1,8 @@
-// The system calls jq makes, and so the only ones its filter lets through: reading its
-// input (a file opened read-only, or standard input) and the output. poll waits for a
-// full output to drain; restart_syscall lets an interrupted wait go on after a stop and
-// continue.
+// What jq still calls once it has locked itself (see tool_main) and a wait may be
+// needed: the output path's calls, and read for the one byte that tells whether a full
+// buffer held the whole input.
 #pragma once
 #include "common/confine.hpp"
+#include "common/out.hpp"
 
-alignas(4) inline constexpr uint32_t jq_calls[] = {
-	sys::nr_read, sys::nr_write, sys::nr_open, arg_is(1, sys::o_rdonly), sys::nr_close,
-	sys::nr_poll, sys::nr_restart_syscall, sys::nr_exit,
-};
+alignas(4) inline constexpr auto jq_calls = join(out_calls, {sys::nr_read});

@@ -5,10 +5,10 @@
 // Raw output: a selected string is written as its characters, backslashes dropped.
 extern bool flg_r;
 
-// at_end: written as for done, but the answer reached the end of the held text (a value
-// running into it, or a lookup that met it before finding its target), so text cut off
-// there could have changed it. A zero byte inside the text ends it as well, but
-// reaching that is not reaching the end of what was held.
+// at_end: written exactly as for done, but the answer reached the end of the held text
+// (a value ran into it, or a lookup met it before finding its target), so it may
+// depend on input past what the buffer held. A zero byte inside the text ends it as
+// well, but reaching that is not reaching the end of what was held.
 enum class filt_result { done, malformed, at_end };
 
 // Walks the zero-terminated filter over the text from json up to json_end (where a zero

@@ -30,27 +30,43 @@ static void set_filt(const char *arg)
 		filt[0] = 0;
 }
 
+// The input: standard input, or the file opened in load_json.
+static int in_fd;
+// Where the byte read after a full buffer lands; nothing ever looks at it.
+static char spare;
+
+// A read that waits on an input that would block (a non-blocking pipe with nothing in
+// it yet): that is "not yet", not the end. Only an end of input or an error ends it.
+[[gnu::noinline]] static long read_in(void *buf, size_t n)
+{
+	long r;
+	while ((r = sys::read(in_fd, buf, n)) == sys::eagain)
+		fd_wait(in_fd, sys::pollin);
+	return r;
+}
+
 // Reads the file at path, or standard input, into jbuf and stores a zero after the text.
-// Gives the number of bytes held; 0 when nothing could be opened or read.
+// Gives the number of bytes held; 0 when nothing could be opened or read. An input that
+// filled the buffer stays open: whether it held all of it is asked only if the answer
+// depends on it.
 static size_t load_json(const char *path)
 {
-	int fd = 0;
 	if (path) {
 		long r = sys::open(path, sys::o_rdonly);
 		if (r < 0)
 			return 0;
-		fd = static_cast<int>(r);
+		in_fd = static_cast<int>(r);
 	}
 	size_t held = 0;
 	do {
-		long n = sys::read(fd, jbuf + held, jbuf_size - 1 - held);
+		long n = read_in(jbuf + held, jbuf_size - 1 - held);
 		if (n <= 0)
 			break;
 		held += static_cast<size_t>(n);
 	} while (held < jbuf_full);
-	if (path)
-		sys::close(fd);
 	jbuf[held] = 0;
+	if (path && held < jbuf_full)
+		sys::close(in_fd);
 	return held;
 }
 
@@ -59,7 +75,6 @@ static size_t load_json(const char *path)
 // no case: like every other unknown option it changes nothing.
 int tool_main(int argc, char **argv)
 {
-	confine(jq_calls);
 	const char *path = nullptr;
 	bool filt_given = false;
 	set_filt(defilt);
@@ -82,5 +97,17 @@ int tool_main(int argc, char **argv)
 	size_t held = load_json(path);
 	if (!held)
 		return 1;
-	return apply_filt(jbuf, jbuf + held, filt) == filt_result::malformed ? 1 : 0;
+	// The input is held and the file closed: from here on the walk over outside bytes
+	// needs write and exit, and after a full buffer one more read. Strict mode allows
+	// exactly those at no cost; only where a write or that read may meet a descriptor
+	// that would block does jq take its short list instead, since strict mode has no
+	// poll to wait with.
+	bool full = held >= jbuf_full;
+	lock<jq_calls>(may_wait(1) || (full && may_wait(in_fd)));
+	filt_result r = apply_filt(jbuf, jbuf + held, filt);
+	if (r == filt_result::malformed)
+		return 1;
+	// An answer that ran into the end of a full buffer holds only if the input ended
+	// there: any byte after it (or an error) means the answer was cut.
+	return r == filt_result::at_end && full && read_in(&spare, 1) != 0;
 }

@@ -35,7 +35,7 @@ static int scan()
 // hold can match no command name, so the run fails at once without a scan.
 int tool_main(int argc, char **argv)
 {
-	confine(pkill_calls);
+	confine<as_list(pkill_calls)>();
 	selfp = static_cast<uint64_t>(sys::getpid());
 	for (int i = 0; i < argc; i++) {
 		const char *a = argv[i];

@@ -3,6 +3,8 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -44,8 +46,11 @@ Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 // asleep with the pipe full, i.e. blocked in a write (or waiting to write); with stop,
 // it is then stopped and continued once, which cuts a blocked write short. With
 // nonblock the pipe's write end is non-blocking. Then everything is read to the end.
+// prefill goes into the pipe first (and so begins the output), and while_full, when
+// given, is called with the child's pid while it waits on the full pipe.
 Result run_into_full_pipe(const std::vector<std::string> &argv, bool stop, bool nonblock,
-		       int timeout_ms = 20000);
+		       int timeout_ms = 20000, const std::string &prefill = "",
+		       const std::function<void(pid_t)> &while_full = {});
 
 // The names of a trace's calls, and the calls of one name, in order.
 std::vector<std::string> call_names(const std::vector<Syscall> &calls);
