@@ -5,8 +5,6 @@
 #include "jq/scanner.hpp"
 #include "common/text.hpp"
 
-#include <emmintrin.h>
-
 const char *jend;
 const char *jstop;
 
@@ -78,16 +76,30 @@ static const char *missed(const char *p)
 // inside a string at once, however many short strings a block holds; gaps between
 // tokens go 16 at a time. Only whole blocks before the end of text are read that way;
 // the last bytes go one at a time. A mask has one bit per byte, bit i for byte i.
-using vec16 = __m128i;
 static constexpr ptrdiff_t vec_size = 16, block_size = 32;
 static constexpr uint32_t vec_all = 0xffff; // the mask of a vector whose every byte matched
 
-// One bit per byte of the 16 at h, set where the byte is one of set.
+// One bit per byte of the 16 at h, set where the byte is one of set: the one place
+// that depends on the processor.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
 template <char... set> [[gnu::always_inline]] static inline uint32_t any_of16(const char *h)
 {
+	using vec16 = __m128i;
 	vec16 v = _mm_loadu_si128(reinterpret_cast<const vec16 *>(h));
 	return uint32_t(_mm_movemask_epi8((_mm_cmpeq_epi8(v, _mm_set1_epi8(set)) | ...)));
 }
+#else
+// A byte at a time, for processors without such a vector here (and to check it by).
+template <char... set> static inline uint32_t any_of16(const char *h)
+{
+	uint32_t m = 0;
+	for (int i = 0; i < vec_size; i++)
+		m |= uint32_t(((h[i] == set) || ...)) << i;
+	return m;
+}
+#endif
 
 // The same for the 32 bytes at p.
 template <char... set> [[gnu::always_inline]] static inline uint32_t any_of(const char *p)
