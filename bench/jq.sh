@@ -33,7 +33,7 @@ int tool_main(int argc, char **argv)
 SRC
 # build_reader TOUCH OUT
 build_reader() {
-	g++ -std=c++20 -Os -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector -fno-pic \
+	g++ -std=c++20 -Oz -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector -fno-pic \
 		-fno-asynchronous-unwind-tables -I "$KAVRO_SRC" -static -nostdlib -nostartfiles -no-pie -s \
 		-DTOUCH="$1" -o "$2" "$jq_reader.cpp" "$KAVRO_SRC/common/start.cpp" "$KAVRO_SRC/common/mem.cpp"
 }

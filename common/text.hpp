@@ -4,8 +4,9 @@
 //
 // The tools' constant arrays (texts, tables, call lists) are declared with their own
 // alignment, alignas(1) or alignas(4). Without it g++ puts every array of 16 bytes or
-// more on a 16-byte boundary, as the x86-64 ABI asks for the sake of vector loads these
-// tools never make, and pads a tool's read-only data by up to 15 bytes an array.
+// more on a 16-byte boundary, as the x86-64 ABI asks for the sake of vector loads, which
+// no tool makes of these arrays (jq's read only its input), and pads a tool's read-only
+// data by up to 15 bytes an array.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -7,8 +7,13 @@
 constexpr size_t req_size = 2048;
 constexpr size_t buf_size = 65536;
 
-// The fixed parts of the request are 44 bytes; parse_url bounds the rest.
-static_assert(44 + (path_size - 1) + (host_size - 1) <= req_size);
+// The request's fixed parts, around the path and the host; parse_url bounds those two,
+// so a whole request always fits req.
+alignas(1) static constexpr char req_get[] = "GET ";
+alignas(1) static constexpr char req_host[] = " HTTP/1.0\r\nHost: ";
+alignas(1) static constexpr char req_end[] = "\r\nConnection: close\r\n\r\n";
+constexpr size_t req_fixed = sizeof req_get + sizeof req_host + sizeof req_end - 3;
+static_assert(req_fixed + (path_size - 1) + (host_size - 1) <= req_size);
 
 static char req[req_size];
 static uint8_t buf[buf_size];
@@ -22,11 +27,11 @@ static char *put(char *d, const char *s)
 
 static size_t build_request(const char *path, const char *host)
 {
-	char *end = put(req, "GET ");
+	char *end = put(req, req_get);
 	end = put(end, path);
-	end = put(end, " HTTP/1.0\r\nHost: ");
+	end = put(end, req_host);
 	end = put(end, host);
-	end = put(end, "\r\nConnection: close\r\n\r\n");
+	end = put(end, req_end);
 	return size_t(end - req);
 }
 

@@ -7,6 +7,8 @@ char host[host_size];
 char path[path_size];
 uint16_t port;        // set by every parse: an initial 80 would cost a page of .data
 static bool url_long; // the argument did not fit url: parse_url refuses it
+// The scheme is matched as "http" and then "://", so that "https:" is told apart.
+constexpr size_t scheme_len = sizeof "http://" - 1;
 
 void copy_url(const char *arg)
 {
@@ -45,7 +47,7 @@ url_result parse_url()
 		return url_result::https;
 	if (url_long || !starts(s + 4, "://"))
 		return url_result::bad;
-	s += 7;
+	s += scheme_len;
 	if (!copy_part(host, host_size, s, true))
 		return url_result::bad;
 	if (*s == ':') {

@@ -4,7 +4,6 @@
 #include "common/out.hpp"
 #include "dns/dns.hpp"
 
-uint8_t shortm;
 uint16_t qtype;
 uint8_t ns_ip[4];
 const char *name;
@@ -44,11 +43,10 @@ void parse_ipv4(const char *text)
 
 static void classify_one(const char *arg)
 {
-	if (arg[0] == '+') {
-		if (starts(arg + 1, "shor"))
-			shortm = 1;
+	// Every "+" option, "+short" among them, is accepted and changes nothing: the
+	// output is terse either way.
+	if (arg[0] == '+')
 		return;
-	}
 	if (arg[0] == '@') {
 		parse_ipv4(arg + 1);
 		return;
@@ -61,7 +59,6 @@ plan classify(int argc, char **argv)
 {
 	if (argc <= 0)
 		return plan::usage;
-	shortm = 0;
 	qtype = type_a;
 	for (int i = 0; i < 4; i++)
 		ns_ip[i] = ns_def[i];

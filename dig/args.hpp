@@ -3,7 +3,6 @@
 #pragma once
 #include <cstdint>
 
-extern uint8_t shortm;     // "+short" seen; the output is terse either way
 extern uint16_t qtype;     // requested record type (QTYPE number)
 extern uint8_t ns_ip[4];   // resolver used, first octet first
 extern const char *name;   // the last name argument, as given (never copied or cut)

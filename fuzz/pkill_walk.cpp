@@ -44,7 +44,7 @@ bool send_signal(uint64_t pid, int signo)
 		c.pop_back();
 	std::string digits = last_digits.substr(std::min(last_digits.find_first_not_of('0'), last_digits.size()));
 	if (pid < 2 || pid > 0x7fffffff || pid == our_pid || std::to_string(pid) != digits ||
-	    c != name_now || c == "tazu" || (signo != 9 && signo != 15))
+	    c != name_now || c == "tazu" || (signo != sig_kill && signo != sig_term))
 		abort();
 	return !refuse;
 }
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	const uint8_t *p = data, *end = data + size;
 	uint8_t flags = p < end ? *p++ : 0;
 	refuse = flags & 1;
-	sig = flags & 2 ? 9 : 15;
+	sig = flags & 2 ? sig_kill : sig_term;
 	hit = 0;
 	selfp = our_pid;
 	name_now = take(p, end);

@@ -10,7 +10,7 @@ static constexpr size_t filt_size = 512;
 static constexpr size_t jbuf_size = 262144;
 // Loading stops once this many bytes are held; a read never asks for the last byte,
 // which keeps the zero that ends the text.
-static constexpr size_t jbuf_full = 262140;
+static constexpr size_t jbuf_full = jbuf_size - 4; // 3 bytes or less left: not worth a read
 
 static char filt[filt_size];
 static char jbuf[jbuf_size];

@@ -31,6 +31,14 @@ static int scan()
 	return hit ? 0 : 1;
 }
 
+// An option that asks for some other signal (-1, -0, -09, -HUP, -STOP, -SIGTERM...)
+// ends the run: sending the default instead would end a process the caller meant only
+// to reload, probe or pause.
+static bool asks_signal(const char *a)
+{
+	return (a[1] >= '0' && a[1] <= '9') || (a[1] >= 'A' && a[1] <= 'Z');
+}
+
 // Options count only before NAME; everything after it is ignored. A NAME too long to
 // hold can match no command name, so the run fails at once without a scan.
 int tool_main(int argc, char **argv)
@@ -46,9 +54,11 @@ int tool_main(int argc, char **argv)
 			return 0;
 		}
 		if (str_eq(a, "-9"))
-			sig = 9;
+			sig = sig_kill;
 		else if (str_eq(a, "-15"))
-			sig = 15;
+			sig = sig_term;
+		else if (asks_signal(a))
+			break;
 	}
 	out_text(2, usage_line);
 	return 2;

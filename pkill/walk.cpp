@@ -19,7 +19,7 @@ static constexpr char protected_name[] = "tazu";
 static constexpr uint64_t pid_max = 0x7fffffff;
 static constexpr uint64_t no_pid = ~uint64_t(0);
 
-int sig = 15;
+int sig = sig_term;
 uint8_t hit;
 uint64_t selfp;
 char path[path_size];

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +16,11 @@
 #include <unistd.h>
 
 std::string tool_path(const std::string &tool) { return std::string(KAVRO_BIN_DIR) + "/" + tool; }
+
+bool tool_built(const std::string &tool)
+{
+	return std::string_view(KAVRO_TOOLS).find("," + tool + ",") != std::string_view::npos;
+}
 
 static int64_t now_ms()
 {

@@ -13,7 +13,7 @@ for t; do cp "$bin/$t" "$work/rootfs/bin/"; done
 	>"$work/kavro.cpio.gz"
 got=$(zcat "$work/kavro.cpio.gz" | cpio -it --quiet)
 # The README's listing: the lines after its "cpio -it" command, up to the block's end.
-want=$(sed -n '/^\$ zcat kavro.cpio.gz | cpio -it --quiet$/,/^```/p' "$readme" | sed '1d;$d' |
+want=$(sed -n '/^\$ zcat build\/kavro.cpio.gz | cpio -it --quiet$/,/^```/p' "$readme" | sed '1d;$d' |
 	while read -r f; do
 		case $f in bin/*) [[ " $* " == *" ${f#bin/} "* ]] || continue ;; esac
 		echo "$f"

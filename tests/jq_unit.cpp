@@ -2,6 +2,7 @@
 // public JSON test suite, and a differential check against an independent JSON library.
 #include "jq/filter.hpp"
 #include "jq/scanner.hpp"
+#include "harness.hpp"
 
 #include <dirent.h>
 #include <fstream>
@@ -230,8 +231,8 @@ TEST(Corpus, JsonTestSuite)
 	const char *corpora = getenv("KAVRO_CORPORA");
 	std::string dir = std::string(corpora ? corpora : "") + "/json-test-suite";
 	DIR *d = corpora && *corpora ? opendir(dir.c_str()) : nullptr;
-	if (!d && getenv("CI"))
-		FAIL() << "missing corpus " << dir << ", required in CI (KAVRO_CORPORA)";
+	if (!d && require_all())
+		FAIL() << "missing corpus " << dir << ", required (KAVRO_REQUIRE_ALL, KAVRO_CORPORA)";
 	if (!d)
 		GTEST_SKIP() << "public corpus not found: set KAVRO_CORPORA to the corpora folder";
 	int files = 0;

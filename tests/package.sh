@@ -11,17 +11,20 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/out" >/dev/null)
 sleep 1.1
 (cd "$build" && cpack -G DEB -B "$work/again" >/dev/null)
-deb=$(ls "$work"/out/kavro_*_amd64.deb)
+deb=$(ls "$work"/out/kavro*_amd64.deb)
 cmp "$deb" "$work/again/$(basename "$deb")" || { echo "two packings differ"; exit 1; }
-dpkg-deb --info "$deb" | grep -q 'Package: kavro'
+package=$(dpkg-deb --field "$deb" Package)
 dpkg -x "$deb" "$work/root"
 root=$work/root/usr
 if grep -q '^KAVRO_INSTALL_PREFIXED:BOOL=ON' "$build/CMakeCache.txt"; then
 	prefix=$(sed -n 's/^KAVRO_NAME_PREFIX:STRING=//p' "$build/CMakeCache.txt")
-	bin=$root/bin man=$root/share/man/man1
+	bin=$root/bin man=$root/share/man/man1 want_package=kavro-prefixed other=kavro
 else
 	prefix='' bin=$root/lib/kavro/bin man=$root/lib/kavro/share/man/man1
+	want_package=kavro other=kavro-prefixed
 fi
+[ "$package" = "$want_package" ] || { echo "package named '$package'"; exit 1; }
+[ "$(dpkg-deb --field "$deb" Conflicts)" = "$other" ] || { echo "no conflict with $other"; exit 1; }
 want=$(for t; do echo "$prefix$t"; done | sort)
 got=$(ls "$bin")
 [ "$got" = "$want" ] || { echo "tools packed:" $got "; listed:" $want; exit 1; }
@@ -30,7 +33,8 @@ for t; do
 	[ "$title" = "$prefix$t" ] || { echo "$prefix$t.1.gz: title '$title'"; exit 1; }
 	zcat "$man/$prefix$t.1.gz" | grep -q "^$prefix$t - " || { echo "$prefix$t.1.gz: NAME"; exit 1; }
 done
-for f in share/doc/kavro/copyright share/doc/kavro/changelog.gz share/lintian/overrides/kavro; do
+for f in share/doc/$package/copyright share/doc/$package/changelog.gz \
+	share/doc/$package/README.md share/lintian/overrides/$package; do
 	[ -f "$root/$f" ] || { echo "not packed: /usr/$f"; exit 1; }
 done
 check() { # check EXPECTED-STDOUT STATUS TOOL ARGS...

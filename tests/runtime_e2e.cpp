@@ -69,8 +69,8 @@ TEST(Runtime, NoArgumentVectorAtAll)
 		{"pkill", 2, "", "usage: pkill [-9|-15] NAME  (protects tazu only \xC2\xB7 rest is yours)\n"},
 	};
 	for (auto &r : rows) {
-		if (std::string_view(KAVRO_TOOLS).find("," + r.tool + ",") == std::string_view::npos)
-			continue; // a tool left out of the build
+		if (!tool_built(r.tool))
+			continue;
 		SCOPED_TRACE(r.tool);
 		Result res = run_without_argv(r.tool);
 		EXPECT_EQ(res.status, r.status);
