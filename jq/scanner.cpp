@@ -5,6 +5,10 @@
 #include "jq/scanner.hpp"
 #include "common/text.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 const char *jend;
 const char *jstop;
 
@@ -82,8 +86,6 @@ static constexpr uint32_t vec_all = 0xffff; // the mask of a vector whose every 
 // One bit per byte of the 16 at h, set where the byte is one of set: the one place
 // that depends on the processor.
 #if defined(__SSE2__)
-#include <emmintrin.h>
-
 template <char... set> [[gnu::always_inline]] static inline uint32_t any_of16(const char *h)
 {
 	using vec16 = __m128i;
