@@ -58,6 +58,7 @@ else
 	C
 	gcc -O2 -static -w -o "$cb/copy" "$cb/copy.c"
 	row curl "fetch of $(stat -c %s "$cb/www/small.txt") B" "$url/small.txt"
+	confine_row curl "fetch of $(stat -c %s "$cb/www/small.txt") B" "$url/small.txt"
 	# Alternating runs, swapping which goes first: the machine's load drifts less
 	# between neighbours. Each round gives the ratio of the two times.
 	stream=$(python3 - "${CURL_RUNS:-11}" "$cb/copy 127.0.0.1 8080 /1g.bin bench.test" "$BIN/curl $url/1g.bin" <<-'PY'

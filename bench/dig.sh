@@ -5,4 +5,5 @@
 	start_dns_responder
 	trap "kill \$(jobs -p) 2>/dev/null" EXIT
 	row dig "A lookup, fake resolver" A bench.test @127.0.0.1
+	confine_row dig "A lookup, one answer, fake resolver" A bench.test @127.0.0.1
 '

@@ -165,3 +165,13 @@ start_dns_responder() {
 	done
 	die "the DNS responder did not start"
 }
+
+# confine_row TOOL LABEL ARGS...: BIN/TOOL against the same tool built without
+# confinement (UBIN), side by side, as a line of the confinement table.
+confine_row() {
+	local tool=$1 label=$2 cells
+	shift 2
+	check_run "$BIN/$tool" "$@"
+	cells=$(compare_wall "$(printf '%q ' "$UBIN/$tool" "$@")" "$BIN/$tool" "$@")
+	echo "| $tool | $label | $cells |" >>"$BENCH_WORK/confine.md"
+}

@@ -8,10 +8,11 @@
 // and rt_sigreturn and nothing else; it has no program to check and compile, and so
 // costs nothing measurable. A filter (a classic BPF program over each call's number and
 // arguments) allows a list of calls; the kernel checks, converts and compiles it when it
-// is installed and frees it at exit, which costs a run time in proportion to its length.
-// jq and dig take strict mode once their input is held, or where their output may have
-// to be waited for a short filter (lock below); curl and pkill, which still open files
-// and sockets while they interpret, install a filter of their own calls (confine below).
+// is installed and frees it at exit, which costs every run that installs one, the more
+// the longer it is. jq and dig lock themselves once their input is held: strict mode,
+// or a short filter where their output may have to be waited for (lock below). curl
+// and pkill still open sockets and files while they interpret, and so install a filter
+// of the calls they have left to make (confine below).
 #pragma once
 #include "common/sys.hpp"
 
@@ -118,7 +119,7 @@ constexpr size_t check_len(uint32_t w) { return (w >> 24 & check_kind) == check_
 // Instructions an entry adds: the test of its call number, its checks, and a reload of
 // the call number when the entry before it left an argument loaded instead.
 template <size_t N>
-consteval size_t entry_len(const call_list<N> &l, size_t i, bool reload)
+constexpr size_t entry_len(const call_list<N> &l, size_t i, bool reload)
 {
 	size_t n = reload + 1;
 	for (size_t j = i + 1; j < N && is_check(l.w[j]); j++)
@@ -127,7 +128,7 @@ consteval size_t entry_len(const call_list<N> &l, size_t i, bool reload)
 }
 
 template <size_t N>
-consteval bool has_checks(const call_list<N> &l, size_t i)
+constexpr bool has_checks(const call_list<N> &l, size_t i)
 {
 	return i + 1 < N && is_check(l.w[i + 1]);
 }
@@ -135,7 +136,7 @@ consteval bool has_checks(const call_list<N> &l, size_t i)
 // Bare calls come first, all tested against the number loaded once; the entries with
 // checks follow, each after a reload of the number but the first.
 template <size_t N>
-consteval size_t filter_len(const call_list<N> &l)
+constexpr size_t filter_len(const call_list<N> &l)
 {
 	size_t n = 5, checked = 0;
 	for (size_t i = 0; i < N; i++)
@@ -255,7 +256,10 @@ inline void confine()
 // or ask for. Where no wait can be needed it is strict mode: the output's writes block
 // by themselves. Where one may be needed, the filter of L (the output path's calls and
 // what the tool still reads) instead: strict mode would kill the process at its first
-// poll, and without poll a descriptor that would block could only be spun on.
+// poll, and without poll a descriptor that would block could only be spun on. The
+// flags belong to the open file, which others may share: one that another process
+// makes non-blocking during the run ends it at its first wait, a rarity taken over
+// spinning or a filter in every run.
 template <auto L>
 inline void lock(bool wait)
 {

@@ -108,7 +108,7 @@ enum : int {
 	o_rdonly = 0, o_nonblock = 04000, o_directory = 0200000, f_getfl = 3,
 	af_inet = 2, sock_stream = 1, sock_dgram = 2,
 	sol_socket = 1, so_rcvtimeo = 20,
-	pollin = 1, pollout = 4,
+	pollin = 1, pollout = 4, pollnval = 0x20,
 };
 
 } // namespace sys

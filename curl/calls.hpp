@@ -1,15 +1,10 @@
-// The system calls curl makes, and so the only ones its filter lets through: the UDP
-// exchange of the host's resolution, one TCP connection, and the output. poll waits for
-// a full output to drain; restart_syscall lets an interrupted wait go on after a stop
-// and continue.
+// What curl calls once it has locked itself (after the resolution's exchange, before it
+// reads the reply): one TCP connection, and the output path's calls.
 #pragma once
 #include "common/confine.hpp"
+#include "common/out.hpp"
 
-alignas(4) inline constexpr uint32_t curl_calls[] = {
-	sys::nr_read, sys::nr_write, sys::nr_recvfrom, sys::nr_sendto, sys::nr_connect,
-	sys::nr_close,
-	sys::nr_socket, arg_is(0, sys::af_inet), arg_is(1, sys::sock_dgram), arg_is(2, 0),
-	sys::nr_socket, arg_is(0, sys::af_inet), arg_is(1, sys::sock_stream), arg_is(2, 0),
-	sys::nr_setsockopt, arg_is(1, sys::sol_socket), arg_is(2, sys::so_rcvtimeo),
-	sys::nr_poll, sys::nr_restart_syscall, sys::nr_exit,
-};
+alignas(4) inline constexpr auto curl_calls = join(out_calls, {
+	sys::nr_read, sys::nr_connect, sys::nr_close,
+	sys::nr_socket, arg_is(0, sys::af_inet), arg_is(1, sys::sock_stream),
+});

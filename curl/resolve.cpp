@@ -23,8 +23,8 @@ bool first_a(size_t len)
 	return false;
 }
 
-bool dns_a(const char *name)
+size_t ask_a(const char *name)
 {
 	size_t n = encode_qname(name);
-	return n && first_a(do_udp(ns_def, build_query(n, type_a)));
+	return n ? do_udp(ns_def, build_query(n, type_a)) : 0;
 }

@@ -9,6 +9,6 @@ extern uint8_t ip[4]; // network byte order, as the A record holds it
 // stepping over CNAMEs and odd records; false when none is found within len.
 bool first_a(size_t len);
 
-// Resolves name into ip; false when the name cannot be sent, no reply came or it held
-// no usable A record.
-bool dns_a(const char *name);
+// Sends the A query for name and receives the reply into rpkt, without looking at it;
+// its length, or 0 when the name cannot be sent or no reply came.
+size_t ask_a(const char *name);

@@ -97,11 +97,11 @@ int tool_main(int argc, char **argv)
 	size_t held = load_json(path);
 	if (!held)
 		return 1;
-	// The input is held and the file closed: from here on the walk over outside bytes
-	// needs write and exit, and after a full buffer one more read. Strict mode allows
-	// exactly those at no cost; only where a write or that read may meet a descriptor
-	// that would block does jq take its short list instead, since strict mode has no
-	// poll to wait with.
+	// The input is held (and a file closed, unless it filled the buffer): from here on
+	// the walk over outside bytes needs write and exit, and after a full buffer one
+	// more read. Strict mode allows exactly those at no cost; only where a write or that
+	// read may meet a descriptor that would block does jq take its short list instead,
+	// since strict mode has no poll to wait with.
 	bool full = held >= jbuf_full;
 	lock<jq_calls>(may_wait(1) || (full && may_wait(in_fd)));
 	filt_result r = apply_filt(jbuf, jbuf + held, filt);

@@ -15,9 +15,11 @@ static_assert(sizeof banner - 1 == 72);
 static constexpr size_t dent_size = 8192;
 static uint8_t dent[dent_size];
 
-// Lists /proc batch by batch, each batch walked before the next is read.
+// Lists /proc batch by batch, each batch walked before the next is read. The lock comes
+// first: the names read from /proc are the outside input.
 static int scan()
 {
+	confine<pkill_calls>();
 	long fd = sys::open("/proc", sys::o_rdonly | sys::o_directory);
 	if (fd < 0)
 		return 2;
@@ -43,7 +45,6 @@ static bool asks_signal(const char *a)
 // hold can match no command name, so the run fails at once without a scan.
 int tool_main(int argc, char **argv)
 {
-	confine<as_list(pkill_calls)>();
 	selfp = static_cast<uint64_t>(sys::getpid());
 	for (int i = 0; i < argc; i++) {
 		const char *a = argv[i];

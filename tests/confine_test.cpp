@@ -1,10 +1,9 @@
-// Self-confinement of dig, curl, jq and pkill. Each tool's filter, installed in a
-// forked child, must let every call on its list through and kill on anything else; the
-// built tools must be running under it (as /proc shows) while they wait on a peer; and
-// where the kernel refuses the filter they must work as before.
+// Self-confinement of dig, curl, jq and pkill. Each lock (strict mode, each filter),
+// taken in a forked child, must let every call it allows through and kill on anything
+// else; the built tools must be locked (as /proc shows) while they wait on a peer or on
+// their output; and where the kernel refuses the lock they must work as before.
 #include "common/confine.hpp"
 #include "curl/calls.hpp"
-#include "dig/calls.hpp"
 #include "fake_dns.hpp"
 #include "harness.hpp"
 #include "jq/calls.hpp"
@@ -38,6 +37,8 @@ static std::vector<call> listed(const call_list<N> &list)
 {
 	std::vector<call> v;
 	for (uint32_t w : list.w) {
+		if (w >> 24 & 0xc0) // a process ID check: none passes it
+			continue;
 		if (w >> 24)
 			v.back().args[((w >> 24) - 16) / 8] = w & 0xffffff;
 		else
@@ -47,13 +48,16 @@ static std::vector<call> listed(const call_list<N> &list)
 }
 
 // Installs the filter in a child, which makes the calls and exits; gives its wait status.
-template <auto list>
+template <auto list, bool strict = false>
 static int confined_child(const std::vector<call> &calls)
 {
 	pid_t pid = fork();
 	if (pid == 0) {
 		alarm(10);
-		install_filter<list>();
+		if (strict)
+			lock<list>(false);
+		else
+			install_filter<list>();
 		for (auto &c : calls)
 			if (c.nr != sys::nr_exit)
 				sys::call6(c.nr, c.args[0], c.args[1], c.args[2], c.args[3], c.args[4], c.args[5]);
@@ -68,6 +72,7 @@ struct tool_list {
 	std::string tool;
 	std::function<int(const std::vector<call> &)> run;
 	std::vector<call> allowed, refused;
+	int kill = SIGSYS; // strict mode kills with SIGKILL
 };
 
 static call c(long nr, long a0 = none, long a1 = none, long a2 = none)
@@ -82,21 +87,29 @@ static const std::vector<call> never = {
 TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 {
 	constexpr long inet6 = 10, raw = 3, rdwr_creat = 0102, so_sndtimeo = 21, sigint = 2;
-	const tool_list rows[] = {
-		{"dig", [](auto &v) { return confined_child<as_list(dig_calls)>(v); }, listed(as_list(dig_calls)),
-		 {c(sys::nr_socket, inet6, sys::sock_dgram, 0), c(sys::nr_socket, sys::af_inet, sys::sock_stream, 0),
-		  c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 17),
-		  c(sys::nr_setsockopt, none, sys::sol_socket, so_sndtimeo), c(sys::nr_read), c(sys::nr_open, none, 0)}},
-		{"curl", [](auto &v) { return confined_child<as_list(curl_calls)>(v); }, listed(as_list(curl_calls)),
+	tool_list rows[] = {
+		{"strict mode (jq, dig)", [](auto &v) { return confined_child<jq_calls, true>(v); },
+		 {c(sys::nr_read), c(sys::nr_write)}, {c(sys::nr_poll), c(sys::nr_close), c(sys::nr_fcntl)}, SIGKILL},
+		{"output path (dig)", [](auto &v) { return confined_child<as_list(out_calls)>(v); },
+		 listed(as_list(out_calls)),
+		 {c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0), c(sys::nr_read), c(sys::nr_open, none, 0),
+		  c(sys::nr_close), c(sys::nr_fcntl)}},
+		{"curl", [](auto &v) { return confined_child<curl_calls>(v); }, listed(curl_calls),
 		 {c(sys::nr_socket, inet6, sys::sock_stream, 0), c(sys::nr_socket, sys::af_inet, raw, 0),
-		  c(sys::nr_open, none, 0), c(sys::nr_kill, none, 15)}},
+		  c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0), c(sys::nr_sendto), c(sys::nr_recvfrom),
+		  c(sys::nr_setsockopt), c(sys::nr_open, none, 0), c(sys::nr_kill, none, 15)}},
 		{"jq", [](auto &v) { return confined_child<jq_calls>(v); }, listed(jq_calls),
 		 {c(sys::nr_open, none, sys::o_rdonly), c(sys::nr_close),
 		  c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0), c(sys::nr_getdents64)}},
-		{"pkill", [](auto &v) { return confined_child<as_list(pkill_calls)>(v); }, listed(as_list(pkill_calls)),
+		{"pkill", [](auto &v) { return confined_child<pkill_calls>(v); }, listed(pkill_calls),
 		 {c(sys::nr_kill, none, sigint), c(sys::nr_kill, none, 0), c(sys::nr_open, none, rdwr_creat),
-		  c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0)}},
+		  c(sys::nr_socket, sys::af_inet, sys::sock_dgram, 0), c(sys::nr_getpid)}},
 	};
+	// Signals to groups, to everyone and to init, which a filter that let them through
+	// would deliver: harmless only from the init of a private PID namespace.
+	if (getpid() == 1)
+		rows[4].refused.insert(rows[4].refused.end(), {c(sys::nr_kill, 0, 15), c(sys::nr_kill, -1, 9),
+			c(sys::nr_kill, -4242, 15), c(sys::nr_kill, 1, 15), c(sys::nr_kill, 0xffffffff, 9)});
 	for (auto &r : rows) {
 		SCOPED_TRACE(r.tool);
 		int st = r.run(r.allowed);
@@ -105,20 +118,20 @@ TEST(Confine, EachListPassesItsCallsAndKillsOnOthers)
 		refused.insert(refused.end(), never.begin(), never.end());
 		for (auto &x : refused) {
 			st = r.run({x});
-			EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGSYS)
+			EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == r.kill)
 				<< "call " << x.nr << " (" << x.args[0] << ", " << x.args[1] << ", "
 				<< x.args[2] << "): wait status " << st;
 		}
 	}
 }
 
-// Starts argv with standard input from in (or /dev/null) and the outputs discarded.
-static pid_t spawn(const std::vector<std::string> &argv, int in = -1)
+// Starts argv with standard input from /dev/null and the outputs discarded.
+static pid_t spawn(const std::vector<std::string> &argv)
 {
 	pid_t pid = fork();
 	if (pid == 0) {
 		int null = open("/dev/null", O_RDWR);
-		dup2(in >= 0 ? in : null, 0);
+		dup2(null, 0);
 		dup2(null, 1);
 		dup2(null, 2);
 		exec_argv(argv);
@@ -161,17 +174,6 @@ static int end_of(pid_t pid)
 	return st;
 }
 
-TEST(Confine, DigWaitingForTheReply)
-{
-	if (!confine_enabled)
-		GTEST_SKIP() << "built with KAVRO_CONFINE=OFF";
-	fake_dns silent([](const dns_query &) { return dns_answer{}; });
-	pid_t pid = spawn({tool_path("dig"), "kv.test"});
-	EXPECT_TRUE(wait_until([&] { return !silent.queries().empty(); })) << "no query sent";
-	EXPECT_EQ(confinement(pid), confined);
-	end_of(pid);
-}
-
 TEST(Confine, CurlWaitingForTheResponse)
 {
 	if (!confine_enabled)
@@ -198,22 +200,34 @@ TEST(Confine, CurlWaitingForTheResponse)
 	close(lfd);
 }
 
-// jq locks itself once its input is held: in strict mode where a blocked write just
-// waits in the kernel, with its short list where its output would block and must be
-// waited for with poll. Either way it is locked while it waits, and every byte arrives.
-TEST(Confine, JqBlockedWritingItsOutput)
+// jq and dig lock themselves once their input is held: in strict mode where a blocked
+// write just waits in the kernel, with their short list where their output would block
+// and must be waited for with poll. Either way they are locked while they wait (here on
+// a full pipe), and every byte arrives.
+TEST(Confine, LockedWhileBlockedWritingOutput)
 {
 	if (!confine_enabled)
 		GTEST_SKIP() << "built with KAVRO_CONFINE=OFF";
+	fake_dns dns([](const dns_query &q) { return dns_answer{{dns_reply(q.data, {{1, ipv4("192.0.2.7")}})}, {}}; });
 	std::string doc = "\"" + std::string(70000, 'j') + "\"", path = temp_dir() + "/long.json";
 	std::ofstream(path) << doc;
-	for (bool nonblock : {false, true}) {
-		std::string seen;
-		Result r = run_into_full_pipe({tool_path("jq"), ".", path}, false, nonblock, 20000, "",
-					      [&](pid_t pid) { seen = confinement(pid); });
-		EXPECT_EQ(seen, nonblock ? confined : "NoNewPrivs:\t0 Seccomp:\t1") << nonblock;
-		EXPECT_EQ(r.status, 0);
-		EXPECT_TRUE(r.out == doc + "\n") << r.out.size();
+	struct {
+		std::vector<std::string> argv;
+		std::string prefill, out;
+	} rows[] = {
+		{{tool_path("jq"), ".", path}, "", doc + "\n"},
+		{{tool_path("dig"), "+short", "kv.test"}, std::string(4096, 'p'), "192.0.2.7\n"},
+	};
+	for (auto &r : rows) {
+		for (bool nonblock : {false, true}) {
+			SCOPED_TRACE(r.argv[0] + (nonblock ? " non-blocking" : " blocking"));
+			std::string seen;
+			Result res = run_into_full_pipe(r.argv, false, nonblock, 20000, r.prefill,
+						      [&](pid_t pid) { seen = confinement(pid); });
+			EXPECT_EQ(seen, nonblock ? confined : "NoNewPrivs:\t0 Seccomp:\t1");
+			EXPECT_EQ(res.status, 0);
+			EXPECT_TRUE(res.out == r.prefill + r.out) << res.out.size();
+		}
 	}
 }
 
@@ -250,20 +264,27 @@ TEST(Confine, PkillHeldInTheScan)
 }
 
 // A kernel or sandbox that refuses either call leaves the tool working, and silent.
-TEST(Confine, RefusedFilterRunsUnconfined)
+TEST(Confine, RefusedLockRunsUnconfined)
 {
 	const std::string refusals[] = {
 		"inject=seccomp:error=ENOSYS",
 		"inject=seccomp:error=EINVAL",
 		"inject=prctl,seccomp:error=EPERM",
 		"inject=seccomp:error=EACCES",
+		"inject=prctl:error=EINVAL",
 	};
 	for (auto &inject : refusals) {
 		SCOPED_TRACE(inject);
-		Result r = run_cmd({"strace", "-qq", "-o", "/dev/null", "-e", inject, tool_path("jq"), ".a"},
-				   "{\"a\":[1]}");
+		auto traced = [&](std::vector<std::string> argv) {
+			argv.insert(argv.begin(), {"strace", "-qq", "-o", "/dev/null", "-e", inject});
+			return argv;
+		};
+		Result r = run_cmd(traced({tool_path("jq"), ".a"}), "{\"a\":[1]}"); // strict mode
 		EXPECT_EQ(r.status, 0);
 		EXPECT_EQ(r.out, "[1]\n");
 		EXPECT_EQ(r.err, "");
+		r = run_cmd(traced({tool_path("pkill"), "kvrefused"})); // a filter; nothing matches
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(r.out + r.err, "");
 	}
 }

@@ -193,12 +193,13 @@ TEST(Http, FullPipes)
 	}
 }
 
-// With standard output or error closed the socket would take its number, and with it
-// the response would go back to the server: no connection is made, and the run fails.
+// With standard output or error closed the socket could take its number, and with it
+// the response would go back to the server: no connection is made, and the run fails,
+// also where the socket would take another number (standard input closed too).
 TEST(Http, ClosedStandardOutputOrError)
 {
 	fake_dns dns([](const dns_query &q) { return answer_with(q, "192.0.2.60"); });
-	for (std::string redirect : {">&-", "2>&-"}) {
+	for (std::string redirect : {">&-", "2>&-", "<&- >&-"}) {
 		fake_http web("192.0.2.60", 80, {"HTTP/1.0 200 OK\r\n\r\nx"});
 		Result res = run_cmd({"/bin/sh", "-c", "exec \"$0\" http://c.test/ " + redirect, tool_path("curl")});
 		EXPECT_EQ(res.status, 1) << redirect;
@@ -317,8 +318,9 @@ TEST(Hostile, UrlOf1023And1024Bytes)
 	}
 }
 
-// A small fetch makes the calls the job needs and no others: the DNS exchange, one
-// connection, the request in one write, reads of at most 64 KiB, each written out.
+// A small fetch makes the calls the job needs and no others: one look whether standard
+// output and error are open, the DNS exchange, one connection, the request in one
+// write, reads of at most 64 KiB, each written out.
 TEST(Http, SystemCallsOfASmallFetch)
 {
 	fake_dns dns([](const dns_query &q) { return answer_with(q, "192.0.2.40"); });
@@ -327,15 +329,17 @@ TEST(Http, SystemCallsOfASmallFetch)
 	Result res = run_traced("curl", {"http://s.test/"}, calls);
 	EXPECT_EQ(res.status, 0);
 	EXPECT_EQ(res.out, "HTTP/1.0 200 OK\r\n\r\nsmall\n");
-	std::vector<std::string> want = {"socket", "connect", "setsockopt", "sendto", "recvfrom", "close",
+	std::vector<std::string> want = {"poll", "socket", "connect", "setsockopt", "sendto", "recvfrom", "close",
 					 "socket", "connect", "write", "read", "write", "read", "close", "exit"};
 	EXPECT_EQ(call_names(calls), want);
 	ASSERT_EQ(calls.size(), want.size());
-	EXPECT_EQ(calls[8].args[2], request_for("/", "s.test").size());
-	EXPECT_EQ(calls[9].args[2], 65536u);
-	EXPECT_EQ(calls[10].args[0], 1u);
-	EXPECT_EQ(int64_t(calls[10].args[2]), calls[9].ret);
-	EXPECT_EQ(calls[11].ret, 0);
+	EXPECT_EQ(calls[0].args[1], 2u);
+	EXPECT_EQ(calls[0].args[2], 0u);
+	EXPECT_EQ(calls[9].args[2], request_for("/", "s.test").size());
+	EXPECT_EQ(calls[10].args[2], 65536u);
+	EXPECT_EQ(calls[11].args[0], 1u);
+	EXPECT_EQ(int64_t(calls[11].args[2]), calls[10].ret);
+	EXPECT_EQ(calls[12].ret, 0);
 }
 
 // nginx serving static files on 127.0.0.1:8080, from a config in a temp folder. It runs

@@ -78,3 +78,35 @@ TEST(Runtime, NoArgumentVectorAtAll)
 		EXPECT_EQ(res.err, r.err);
 	}
 }
+
+// Output the pipe takes in parts (a blocked write cut short by a stop and continue, or a
+// full non-blocking pipe read in small pieces) must still arrive whole and in order:
+// the rest of a write goes on exactly where the kernel stopped. The text counts up, so
+// a byte dropped, doubled or shifted shows.
+TEST(Runtime, LongOutputTakenInParts)
+{
+	std::string arg, doc = temp_dir() + "/doc.json";
+	for (int i = 0; arg.size() < 100000; i++)
+		arg += std::to_string(i) + ",";
+	std::ofstream(doc) << '[' << arg << arg << ']';
+	struct {
+		std::vector<std::string> argv;
+		std::string out;
+	} rows[] = {
+		{{"echo", arg, arg}, arg + " " + arg + "\n"},
+		{{"printf", "%s|%s", arg, arg}, arg + "|" + arg},
+		{{"jq", ".", doc}, "[" + arg + arg + "]\n"},
+	};
+	for (auto &r : rows) {
+		if (!tool_built(r.argv[0]))
+			continue;
+		auto argv = r.argv;
+		argv[0] = tool_path(argv[0]);
+		for (bool stop : {true, false}) {
+			SCOPED_TRACE(r.argv[0] + (stop ? " stopped" : " non-blocking"));
+			Result res = run_into_full_pipe(argv, stop, !stop);
+			EXPECT_EQ(res.status, 0);
+			EXPECT_TRUE(res.out == r.out) << res.out.size() << " bytes, want " << r.out.size();
+		}
+	}
+}
