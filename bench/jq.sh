@@ -3,6 +3,9 @@
 # (many small records; long strings between long runs of whitespace) against a static
 # binary that only reads the same file and exits, each also built without confinement,
 # and that reader loading one byte of every line it read: the part no scan avoids.
+# Then the lookups that cost a byte walk most, one for each shape of document: many
+# small values, each document exactly 262,143 bytes with its target at the end, built
+# without confinement and timed against the reader that loads every line.
 
 jq_tiny=$BENCH_WORK/jq-tiny.json
 echo '{"a":[1,"x"]}' >"$jq_tiny"
@@ -99,3 +102,50 @@ jq_big_row "jq .last (262,143 bytes of long strings and whitespace runs)" "$jq_l
 wall=$(compare_wall "$jq_reader $jq_big" "$jq_reader-touch" "$jq_big")
 echo "| jq | (reference) the reader, then one load per 64-byte line of the 262,143 bytes |" \
 	"— | — | — | ${wall/ |/ vs reader |} | — |"
+
+# The shapes whose many small values make the walk from one to the next the cost: an
+# object of small members, arrays of small numbers and of short strings, an indented
+# object, an array of small records. Each filled to exactly 262,143 bytes by its last
+# value; the file name's suffix is the filter that looks up that last value.
+python3 - "$BENCH_WORK" <<'PY'
+import sys
+size, work = 262143, sys.argv[1]
+def fill(name, head, item, n_at_end, tail):
+    # items while they fit, then the last value padded with pad to the exact size
+    parts, i = [head], 0
+    while sum(map(len, parts)) + len(item(i)) + 64 < size:
+        parts.append(item(i))
+        i += 1
+    text, (last_head, pad, last_tail) = "".join(parts), tail
+    text += last_head
+    text += pad * (size - len(text) - len(last_tail)) + last_tail
+    filt = n_at_end(i)
+    open("%s/jq-shape-%s=%s" % (work, name, filt), "w").write(text)
+fill("members", "{", lambda i: '"k%06d":%d,' % (i, i), lambda i: ".last", ('"last":"', "x", '"}'))
+fill("numbers", "[", lambda i: "%d," % (i * 7919 % 100000), lambda i: ".[%d]" % i, ("", "9", "]"))
+fill("strings", "[", lambda i: '"s%05d",' % i, lambda i: ".[%d]" % i, ('"', "y", '"]'))
+fill("indented", "{\n", lambda i: '    "key_%05d": %d,\n' % (i, i * 3), lambda i: ".last",
+     ('    "last": "', "z", '"\n}'))
+fill("records", "[", lambda i: '{"id": %d, "name": "n%d", "tags": ["a", "b"], "ok": true},\n' % (i, i),
+     lambda i: ".[%d].name" % i, ('{"id": 0, "name": "', "n", '"}]'))
+PY
+
+# jq_shape_row LABEL FILE: the lookup its name ends with, unconfined, against the reader
+# that loads every line.
+jq_shape_row() {
+	local label=$1 doc=$2 filt=${2#*=} b=$UBIN/jq instr per wall
+	[ "$(stat -c %s "$doc")" = 262143 ] || die "$doc is not 262,143 bytes"
+	check_run "$b" "$filt" "$doc"
+	instr=$(count_instructions "$b" "$filt" "$doc")
+	per=$(python3 -c "import sys; print('%.2f' % (int(sys.argv[1]) / 262143))" "$instr")
+	wall=$(compare_wall "$jq_reader-touch $doc" "$b" "$filt" "$doc")
+	echo "| jq | jq $filt ($label), $per instructions per byte | $(stat -c %s "$b") |" \
+		"$(count_syscalls "$b" "$filt" "$doc") | $instr | ${wall/ |/ vs loading reader |} |" \
+		"$(peak_rss "$b" "$filt" "$doc") |"
+}
+
+for shape in "members:an object of small members" "numbers:an array of small numbers" \
+	"strings:an array of short strings" "indented:an indented object" \
+	"records:an array of small records"; do
+	jq_shape_row "${shape#*:}" "$(echo "$BENCH_WORK"/jq-shape-"${shape%%:*}"=*)"
+done

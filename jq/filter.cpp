@@ -51,7 +51,7 @@ static void emit_value(const char *p)
 	p = skip_ws(p);
 	if (flg_r && at(p) == '"') {
 		for (p++;;) {
-			char c = at(p);
+			char c = at(stopped(p));
 			if (!c || c == '"')
 				break;
 			if (c == '\\') {
@@ -65,23 +65,22 @@ static void emit_value(const char *p)
 	} else {
 		const char *start = p;
 		p = skip_value(p);
+		if (char c = at(start); c != '"' && c != '{' && c != '[')
+			stopped(p); // a scalar reaching the end of text may go on past it
 		out_buf(1, start, size_t(p - start));
 	}
 	putnl();
 }
 
 // A miss ends the walk at once: the rest of the filter is never examined.
-static filt_result miss()
+static void miss()
 {
 	out_text(1, jnull);
 	putnl();
-	return filt_result::done;
 }
 
-filt_result apply_filt(const char *json, const char *json_end, const char *f)
+static filt_result walk(const char *p, const char *f)
 {
-	jend = json_end;
-	const char *p = skip_ws(json);
 	if (*f != '.')
 		return filt_result::malformed;
 	for (f++;;) {
@@ -97,7 +96,7 @@ filt_result apply_filt(const char *json, const char *json_end, const char *f)
 		}
 		if (c != '[') {
 			if (!(p = obj_get_key(p, parse_key(f))))
-				return miss();
+				break;
 			continue;
 		}
 		f = skip_fws(f + 1);
@@ -106,10 +105,20 @@ filt_result apply_filt(const char *json, const char *json_end, const char *f)
 		else
 			p = arr_get(p, dec_u32(f)); // the index wraps at 32 bits; no digits is 0
 		if (!p)
-			return miss();
+			break;
 		f = skip_fws(f);
 		if (*f != ']')
 			return filt_result::malformed;
 		f++;
 	}
+	miss();
+	return filt_result::done;
+}
+
+filt_result apply_filt(const char *json, const char *json_end, const char *f)
+{
+	jend = json_end;
+	jstop = nullptr;
+	filt_result r = walk(skip_ws(json), f);
+	return r == filt_result::done && jstop >= json_end ? filt_result::at_end : r;
 }

@@ -7,7 +7,8 @@ extern bool flg_r;
 
 // at_end: written exactly as for done, but the answer reached the end of the held text
 // (a value ran into it, or a lookup met it before finding its target), so it may
-// depend on input past what the buffer held.
+// depend on input past what the buffer held. A zero byte inside the text ends it as
+// well, but reaching that is not reaching the end of what was held.
 enum class filt_result { done, malformed, at_end };
 
 // Walks the zero-terminated filter over the text from json up to json_end (where a zero

@@ -15,6 +15,12 @@ struct span {
 // string escape has stepped over that one). No byte past it is ever read.
 extern const char *jend;
 
+// Where the last scan that gave up for want of text stopped: the zero byte it met (just
+// past it when an escape took it). Set by skips that run into the end of text and by
+// lookups that end there; the filter walk tells from it whether its answer reached the
+// end of the held text.
+extern const char *jstop;
+
 // The byte at p, or 0 at and past the end of text. With the runs in scanner.cpp, the
 // only places that read the text.
 [[gnu::always_inline]] inline char at(const char *p) { return p < jend ? *p : 0; }
@@ -25,10 +31,14 @@ extern const char *jend;
 }
 
 // The cursor just past a backslash and the byte after it, whatever that byte is. When it
-// is a zero, the cursor lands just past it and the text ends there for good.
+// is a zero, the cursor lands just past it and the text ends there for good (jend moves
+// to that zero).
 const char *pass_escape(const char *p);
 
 const char *skip_ws(const char *p);
+
+// p, after noting it in jstop when it stands at the end of text.
+const char *stopped(const char *p);
 
 // Just past the value that begins at the first byte that is not whitespace.
 const char *skip_value(const char *p);
