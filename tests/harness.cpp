@@ -157,17 +157,23 @@ static Syscall parse_trace_line(const std::string &line, int base = 16)
 // The emulator's log of the guest's calls (QEMU_LOG=strace) has nearly that shape: after
 // the process ID, numbers in decimal or with 0x, a few constants by name, no result
 // after exit, and the generic call table's openat and ppoll where x86-64 has open and
-// poll (named as there, so that the tables' call lists hold for both).
+// poll (named as there, so that the tables' call lists hold for both). ppoll's timeout
+// is a pointer the log does not follow: none is poll's -1, and any other the one other
+// timeout the tools use, 0.
 static Syscall parse_emulator_line(std::string line)
 {
 	line.erase(0, line.find(' ') + 1);
+	bool ppoll = line.rfind("ppoll(", 0) == 0;
 	if (line.find(" = ") == std::string::npos)
 		line += " = 0";
 	for (auto [from, to] : {std::pair{"openat(AT_FDCWD,", "open("}, {"ppoll(", "poll("},
 				{"F_GETFL", "3"}, {"SIGTERM", "15"}, {"SIGKILL", "9"}})
 		if (size_t at = line.find(from); at != std::string::npos)
 			line.replace(at, strlen(from), to);
-	return parse_trace_line(line, 0);
+	Syscall c = parse_trace_line(line, 0);
+	if (ppoll && c.args.size() > 2)
+		c.args[2] = c.args[2] ? 0 : 0xffffffff;
+	return c;
 }
 
 Result run_traced(const std::string &tool, const std::vector<std::string> &args,
