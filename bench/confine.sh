@@ -9,13 +9,7 @@ echo '{"a":[1,"x"]}' >"$confine_tiny"
 confine_row jq 'jq . (tiny document)' . "$confine_tiny"
 tests/ns-run bash -c '
 	. bench/lib.sh
-	cp /bin/sleep "$BENCH_WORK/kvconfinematch"
-	(trap "" TERM; exec "$BENCH_WORK/kvconfinematch" 1000) &
-	victim=$!
-	for ((i = 0; i < 200; i++)); do
-		[ "$(cat /proc/$victim/comm)" = kvconfinematch ] && break
-		sleep 0.05
-	done
+	start_victim kvconfinematch
 	confine_row pkill "scan of a namespace of 4 processes, one match" kvconfinematch
 '
 

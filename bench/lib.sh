@@ -175,3 +175,16 @@ confine_row() {
 	cells=$(compare_wall "$(printf '%q ' "$UBIN/$tool" "$@")" "$BIN/$tool" "$@")
 	echo "| $tool | $label | $cells |" >>"$BENCH_WORK/confine.md"
 }
+
+# start_victim NAME: a copy of sleep named NAME that ignores SIGTERM, left running in the
+# background (inside a private PID namespace only) once /proc shows its name, so that every
+# run of a pkill row finds it again.
+start_victim() {
+	cp /bin/sleep "$BENCH_WORK/$1"
+	(trap "" TERM; exec "$BENCH_WORK/$1" 1000) &
+	local pid=$! i
+	for ((i = 0; i < 200; i++)); do
+		[ "$(cat /proc/$pid/comm)" = "$1" ] && return
+		sleep 0.05
+	done
+}

@@ -5,13 +5,7 @@
 tests/ns-run bash -c '
 	. bench/lib.sh
 	for i in $(seq 1000); do sleep 1000 & done
-	cp /bin/sleep "$BENCH_WORK/kvbenchmatch"
-	(trap "" TERM; exec "$BENCH_WORK/kvbenchmatch" 1000) &
-	victim=$!
-	for ((i = 0; i < 200; i++)); do
-		[ "$(cat /proc/$victim/comm)" = kvbenchmatch ] && break
-		sleep 0.05
-	done
+	start_victim kvbenchmatch
 	strace -qq -o "$BENCH_WORK/pkill.trace" "$BIN/pkill" kvbenchmatch ||
 		die "pkill found no victim"
 	t=$BENCH_WORK/pkill.trace
