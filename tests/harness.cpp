@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string_view>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -206,7 +207,8 @@ Result run_traced(const std::string &tool, const std::vector<std::string> &args,
 	// suites check is the work around it.
 	std::erase_if(calls, [&](const Syscall &c) {
 		auto arg = [&](size_t i) { return c.args.size() > i ? c.args[i] : ~0ull; };
-		return (c.name == "fcntl" && arg(1) == F_GETFL) || (c.name == "prctl" && (arg(0) == 22 || arg(0) == 38)) ||
+		bool lock_prctl = arg(0) == PR_SET_SECCOMP || arg(0) == PR_SET_NO_NEW_PRIVS;
+		return (c.name == "fcntl" && arg(1) == F_GETFL) || (c.name == "prctl" && lock_prctl) ||
 		       c.name == "seccomp";
 	});
 	return r;
